@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package Quillet needs to build, test, run the demo
+# and benchmark. Idempotent; must run as root (or through sudo).
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config clang-format
+  # libraries
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev
+  libsimdjson-dev libbenchmark-dev
+  # tests, demo and benchmarks: a display, X tools, certificates, screenshots
+  xvfb xauth xdotool x11-utils openssl imagemagick python3 fonts-dejavu-core
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  as_root apt-get update -q
+  as_root apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,225 @@
+#include "feed/paper_service.h"
+
+#include "app/diagnostics.h"
+#include "feed/feed_endpoint.h"
+
+#include <QCoreApplication>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QSslConfiguration>
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Set on a reply that we aborted ourselves; the text becomes the logged description.
+constexpr const char *kAbortReason = "quilletAbortReason";
+
+// HTTP statuses are answers, not transport faults: their bodies are decoded
+// like any other. Qt reports 4xx/5xx as errors, so tell the two apart.
+bool isTransportError(QNetworkReply::NetworkError error, bool hasHttpStatus)
+{
+    if (error == QNetworkReply::NoError)
+        return false;
+    const bool statusError
+        = (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
+        || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
+    return !(statusError && hasHttpStatus);
+}
+
+QString formatMiB(std::int64_t bytes)
+{
+    return QString::number(double(bytes) / (1024.0 * 1024.0), 'g', 4);
+}
+
+// Enforces the transfer limits on one reply: an idle timeout, an overall
+// deadline and a body size cap, each aborting with a readable reason.
+void guardReply(QNetworkReply *reply, const PaperService::Config &config)
+{
+    auto abortWith = [reply](const QString &reason) {
+        if (reply->isFinished())
+            return;
+        reply->setProperty(kAbortReason, reason);
+        reply->abort();
+    };
+
+    auto *idle = new QTimer(reply);
+    idle->setSingleShot(true);
+    idle->setInterval(config.idleTimeout);
+    QObject::connect(idle, &QTimer::timeout, reply, [abortWith, config] {
+        abortWith(QStringLiteral("Timed out: nothing received for %1 ms")
+                      .arg(config.idleTimeout.count()));
+    });
+    idle->start();
+
+    auto *deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    deadline->setInterval(config.transferTimeout);
+    QObject::connect(deadline, &QTimer::timeout, reply, [abortWith, config] {
+        abortWith(QStringLiteral("Timed out: the transfer took longer than %1 ms")
+                      .arg(config.transferTimeout.count()));
+    });
+    deadline->start();
+
+    const std::int64_t cap = config.maxBodyBytes;
+    const QString tooLarge = QStringLiteral("Response larger than the %1 MiB limit").arg(formatMiB(cap));
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, idle, abortWith, cap, tooLarge] {
+        idle->start();
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > cap)
+            abortWith(tooLarge);
+    });
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
+                     [idle, abortWith, cap, tooLarge](qint64 received, qint64) {
+                         idle->start();
+                         if (received > cap)
+                             abortWith(tooLarge);
+                     });
+}
+
+} // namespace
+
+PaperService::Config PaperService::Config::fromEndpoint(const FeedEndpoint &endpoint)
+{
+    Config config;
+    config.apiURL = QUrl(endpoint.url, QUrl::StrictMode);
+    config.extraCaCertificates = QSslCertificate::fromData(endpoint.extraCaPem, QSsl::Pem);
+    return config;
+}
+
+PaperService &PaperService::shared()
+{
+    // Parented to the application object, so it goes when the event loop's owner goes.
+    static PaperService *const service
+        = new PaperService(Config::fromEndpoint(quilletFeedEndpoint()), std::make_unique<QtTimers>(),
+                           QCoreApplication::instance());
+    return *service;
+}
+
+PaperService::PaperService(Config config, std::unique_ptr<Timers> timers, QObject *parent)
+    : QObject(parent)
+    , m_config(std::move(config))
+    , m_timers(std::move(timers))
+{
+    m_session.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    m_session.setAutoDeleteReplies(false);
+}
+
+PaperService::~PaperService() = default;
+
+void PaperService::startPolling(std::chrono::milliseconds interval)
+{
+    stopPolling();
+    fetch();
+    m_pollingTimer = m_timers->startRepeating(interval, [self = QPointer(this)] {
+        if (self)
+            self->fetch();
+    });
+}
+
+void PaperService::stopPolling()
+{
+    if (m_pollingTimer != 0) {
+        m_timers->cancel(m_pollingTimer);
+        m_pollingTimer = 0;
+    }
+    cancelRetry();
+    m_retryCount = 0;
+}
+
+void PaperService::cancelRetry()
+{
+    if (m_retryTimer != 0) {
+        m_timers->cancel(m_retryTimer);
+        m_retryTimer = 0;
+    }
+}
+
+void PaperService::fetch()
+{
+    cancelRetry();
+
+    QNetworkRequest request(m_config.apiURL);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    if (!m_config.extraCaCertificates.isEmpty()) {
+        QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
+        ssl.setCaCertificates(QSslConfiguration::systemCaCertificates()
+                              + m_config.extraCaCertificates);
+        request.setSslConfiguration(ssl);
+    }
+    // TLS errors are never ignored: no handler for sslErrors exists.
+    QNetworkReply *reply = m_session.get(request);
+    guardReply(reply, m_config);
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { handleReplyFinished(reply); });
+}
+
+void PaperService::handleReplyFinished(QNetworkReply *reply)
+{
+    reply->deleteLater();
+    const QString abortReason = reply->property(kAbortReason).toString();
+    const bool hasHttpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+
+    if (!abortReason.isEmpty() || isTransportError(reply->error(), hasHttpStatus)) {
+        Diagnostics::log(QStringLiteral("Fetch error: ") + (abortReason.isEmpty() ? reply->errorString() : abortReason));
+        QMetaObject::invokeMethod(this, [this] { handleFetchFailure(QStringLiteral("Failed to load papers")); },
+                                  Qt::QueuedConnection);
+        return;
+    }
+    if (!hasHttpStatus) {
+        // No fault reported, yet no HTTP answer either: nothing to decode.
+        Diagnostics::log(QStringLiteral("No data received"));
+        QMetaObject::invokeMethod(this, [this] { handleFetchFailure(QStringLiteral("No data received")); },
+                                  Qt::QueuedConnection);
+        return;
+    }
+
+    // Decoding a large feed must not stall the ticker: do it on a worker and
+    // hand the result back to the main thread.
+    QtConcurrent::run([body = reply->readAll()] {
+        PaperDecodeResult result = decodePaperResponse(body);
+        if (!result.ok())
+            Diagnostics::log(QStringLiteral("Decode error: ") + result.error);
+        return result;
+    }).then(this, [this](PaperDecodeResult result) {
+        if (result.ok())
+            handleSuccess(std::move(result.response->papers));
+        else
+            handleFetchFailure(QStringLiteral("Failed to parse papers"));
+    });
+}
+
+void PaperService::handleSuccess(QList<Paper> papers)
+{
+    m_retryCount = 0;
+    m_papers = std::move(papers);
+    if (onUpdate)
+        onUpdate(m_papers);
+    Diagnostics::log(QStringLiteral("Loaded %1 papers").arg(m_papers.size()));
+}
+
+void PaperService::handleFetchFailure(const QString &message)
+{
+    if (m_retryCount < retryLimit) {
+        const std::chrono::seconds delay = baseRetryDelay * (std::int64_t(1) << m_retryCount);
+        ++m_retryCount;
+        const QString seconds = QString::number(delay.count());
+        Diagnostics::log(QStringLiteral("Retry %1/%2 in %3s").arg(m_retryCount).arg(retryLimit).arg(seconds));
+        if (onError)
+            onError(message + QStringLiteral(" \u2014 retrying in ") + seconds + QStringLiteral("s\u2026"));
+        // An earlier retry timer, if any, is deliberately left running: the fetch it
+        // starts cancels this one.
+        m_retryTimer = m_timers->startOnce(delay, [self = QPointer(this)] {
+            if (self)
+                self->fetch();
+        });
+        return;
+    }
+    Diagnostics::log(QStringLiteral("All retries exhausted"));
+    if (onError)
+        onError(message + QStringLiteral(" \u2014 check your connection"));
+    m_retryCount = 0;
+}

@@ -1,0 +1,4 @@
+#include <QTest>
+class Placeholder : public QObject { Q_OBJECT };
+QTEST_GUILESS_MAIN(Placeholder)
+#include "test_journal_constants.moc"
