@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang-format
   # libraries
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev
-  libsimdjson-dev libbenchmark-dev
+  libsimdjson-dev libbenchmark-dev libxcb1-dev
   # tests, demo and benchmarks: a display, X tools, certificates, screenshots
   xvfb xauth xdotool x11-utils openssl imagemagick python3 fonts-dejavu-core
 )

@@ -1,9 +1,21 @@
+#include "app/app_delegate.h"
+
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char *argv[])
 {
+    // Qt's shared-memory backing store makes a blocking X round trip before every
+    // paint; for a 22-pixel strip painted 48 times a second that costs more than
+    // the drawing itself.
+    qputenv("QT_XCB_NO_MITSHM", "1");
+
     QApplication app(argc, argv);
-    // No main window: closing a panel must never end the program.
-    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(QStringLiteral("Quillet"));
+    QApplication::setOrganizationName(QStringLiteral("Quillet"));
+
+    AppDelegate delegate;
+    // Launching has finished once the event loop runs.
+    QTimer::singleShot(0, &app, [&delegate] { delegate.applicationDidFinishLaunching(); });
     return QApplication::exec();
 }

@@ -171,7 +171,22 @@ const QHash<QString, QString> &mapping()
 
 QString fullName(const QString &label)
 {
-    return mapping().value(label, label);
+    const auto &table = mapping();
+    auto it = table.constFind(label);
+    if (it == table.cend()) {
+        const QString form = canonical(label);
+        if (form != label)
+            it = table.constFind(form);
+    }
+    return it == table.cend() ? label : *it;
+}
+
+QString canonical(const QString &name)
+{
+    for (const QChar c : name)
+        if (c.unicode() >= 0x80)
+            return name.normalized(QString::NormalizationForm_C);
+    return name;
 }
 
 const QStringList &sortedFullNames()

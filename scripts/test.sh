@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what the tests need, builds everything with warnings as errors and
+# runs the whole test suite. This is what CI runs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+cmake --preset ci
+cmake --build --preset ci --parallel "$(nproc)"
+ctest --preset ci --parallel "$(nproc)"

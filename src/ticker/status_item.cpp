@@ -1,0 +1,212 @@
+#include "ticker/status_item.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+int pixelWidth(double length)
+{
+    return std::max(1, int(std::lround(length)));
+}
+
+xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
+{
+    xcb_intern_atom_reply_t *reply
+        = xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    free(reply);
+    return atom;
+}
+
+} // namespace
+
+bool StatusItem::platformHasButton()
+{
+    return QGuiApplication::primaryScreen() != nullptr;
+}
+
+StatusItem::StatusItem(double length)
+    : m_length(length)
+    , m_backingStore(this)
+{
+    setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
+    setTitle(QStringLiteral("Quillet"));
+    resize(pixelWidth(length), stripHeight);
+    placeOnScreen();
+    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, [this](QScreen *screen) {
+        setScreen(screen);
+        placeOnScreen();
+    });
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        connect(screen, &QScreen::availableGeometryChanged, this, &StatusItem::placeOnScreen);
+    create();
+    markSkipTaskbar();
+    show();
+    ensureTrayIcon();
+}
+
+StatusItem::~StatusItem() = default;
+
+void StatusItem::setLength(double length)
+{
+    m_length = length;
+    resize(pixelWidth(length), stripHeight);
+    placeOnScreen();
+}
+
+void StatusItem::setContainerFrame(const QRectF &frame)
+{
+    m_container = frame;
+    paint(true);
+}
+
+void StatusItem::setMenu(std::unique_ptr<QMenu> menu)
+{
+    m_menu = std::move(menu);
+    if (m_trayIcon)
+        m_trayIcon->setContextMenu(m_menu.get());
+}
+
+void StatusItem::labelChanged()
+{
+    paint(false);
+}
+
+bool StatusItem::event(QEvent *event)
+{
+    if (event->type() == QEvent::UpdateRequest) {
+        paint(true);
+        return true;
+    }
+    return QWindow::event(event);
+}
+
+void StatusItem::exposeEvent(QExposeEvent *)
+{
+    paint(true);
+}
+
+void StatusItem::resizeEvent(QResizeEvent *)
+{
+    m_backingStore.resize(size());
+    paint(true);
+}
+
+void StatusItem::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton)
+        popUpMenu();
+}
+
+void StatusItem::placeOnScreen()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    setPosition(area.x() + area.width() - width(), area.y());
+}
+
+void StatusItem::paint(bool force)
+{
+    if (!isExposed())
+        return;
+    const QRect container = m_container.toAlignedRect().intersected(QRect(QPoint(0, 0), size()));
+    const int x = int(std::lround(m_container.x() + m_label.x()));
+    const QRectF drawn(QPointF(x, m_container.y() + m_label.frame().y()), m_label.frame().size());
+    const bool visible = drawn.intersects(container);
+    const bool paintedVisible = m_paintedX != INT_MIN
+        && QRectF(QPointF(m_paintedX, drawn.y()), drawn.size()).intersects(container);
+    if (!force && m_paintedText == m_label.text() && (x == m_paintedX || (!visible && !paintedVisible)))
+        return;
+
+    const QRect region = force ? QRect(QPoint(0, 0), size()) : container;
+    m_backingStore.beginPaint(region);
+    {
+        QPainter painter(m_backingStore.paintDevice());
+        const QPalette palette = QGuiApplication::palette();
+        painter.fillRect(region, palette.color(QPalette::Window));
+        painter.setClipRect(container);
+        if (visible)
+            m_label.paint(painter, drawn.topLeft(), palette.color(QPalette::WindowText), devicePixelRatio());
+    }
+    m_backingStore.endPaint();
+    m_backingStore.flush(region);
+    m_paintedX = x;
+    m_paintedText = m_label.text();
+    ++m_paintCount;
+}
+
+void StatusItem::popUpMenu()
+{
+    if (!m_menu)
+        return;
+    if (m_menu->isVisible()) {
+        m_menu->hide();
+        return;
+    }
+    m_menu->popup(mapToGlobal(QPoint(0, height())));
+}
+
+void StatusItem::ensureTrayIcon()
+{
+    if (m_trayIcon)
+        return;
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        // Trays often start after us at login: look again now and then; never fatal.
+        if (!m_trayWatch) {
+            m_trayWatch = new QTimer(this);
+            m_trayWatch->setTimerType(Qt::VeryCoarseTimer);
+            connect(m_trayWatch, &QTimer::timeout, this, &StatusItem::ensureTrayIcon);
+            m_trayWatch->start(std::chrono::seconds(10));
+        }
+        return;
+    }
+    if (m_trayWatch) {
+        m_trayWatch->deleteLater();
+        m_trayWatch = nullptr;
+    }
+    m_trayIcon = std::make_unique<QSystemTrayIcon>(QIcon(QStringLiteral(":/quillet/quillet-tray.svg")));
+    m_trayIcon->setToolTip(QStringLiteral("Quillet"));
+    m_trayIcon->setContextMenu(m_menu.get());
+    connect(m_trayIcon.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger && m_menu && !m_menu->isVisible())
+            m_menu->popup(QCursor::pos());
+    });
+    m_trayIcon->show();
+}
+
+void StatusItem::markSkipTaskbar()
+{
+    // Qt gives tool windows no _NET_WM_STATE hints of their own; without these the
+    // strip would show in taskbars and pagers.
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection())
+        return;
+    xcb_connection_t *connection = x11->connection();
+    const std::vector<xcb_atom_t> states{internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                         internAtom(connection, "_NET_WM_STATE_SKIP_PAGER"),
+                                         internAtom(connection, "_NET_WM_STATE_ABOVE"),
+                                         internAtom(connection, "_NET_WM_STATE_STICKY")};
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(winId()),
+                        internAtom(connection, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, uint32_t(states.size()),
+                        states.data());
+    xcb_flush(connection);
+}
