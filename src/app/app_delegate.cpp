@@ -9,7 +9,7 @@
 using namespace std::chrono_literals;
 
 AppDelegate::AppDelegate()
-    : m_ticker(Preferences::standard(), &PaperService::shared)
+    : m_ticker(TickerController::Environment::standard())
 {
 }
 

@@ -1,8 +1,9 @@
 #include "ticker/status_item.h"
 
+#include "platform/x11_window_hints.h"
+
 #include <QCursor>
 #include <QGuiApplication>
-#include <QtGui/qguiapplication_platform.h>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -11,28 +12,14 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-#include <xcb/xcb.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <cmath>
-#include <vector>
 
 namespace {
 
 int pixelWidth(double length)
 {
     return std::max(1, int(std::lround(length)));
-}
-
-xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
-{
-    xcb_intern_atom_reply_t *reply
-        = xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name), nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    free(reply);
-    return atom;
 }
 
 } // namespace
@@ -195,18 +182,6 @@ void StatusItem::ensureTrayIcon()
 
 void StatusItem::markSkipTaskbar()
 {
-    // Qt gives tool windows no _NET_WM_STATE hints of their own; without these the
-    // strip would show in taskbars and pagers.
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->connection())
-        return;
-    xcb_connection_t *connection = x11->connection();
-    const std::vector<xcb_atom_t> states{internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
-                                         internAtom(connection, "_NET_WM_STATE_SKIP_PAGER"),
-                                         internAtom(connection, "_NET_WM_STATE_ABOVE"),
-                                         internAtom(connection, "_NET_WM_STATE_STICKY")};
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(winId()),
-                        internAtom(connection, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, uint32_t(states.size()),
-                        states.data());
-    xcb_flush(connection);
+    // A top-bar fixture: no taskbar or pager entry, above everything, on every desktop.
+    ::markSkipTaskbar(this, true);
 }

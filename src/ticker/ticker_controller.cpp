@@ -3,16 +3,32 @@
 #include "app/preferences.h"
 #include "feed/paper_service.h"
 #include "filter/journal_constants.h"
+#include "filter/journal_filter_window.h"
+#include "menu/login_item.h"
 #include "ticker/frame_driver.h"
 #include "ticker/status_item.h"
 
+#include <QCoreApplication>
+#include <QDesktopServices>
 #include <QMenu>
 #include <QPointer>
 #include <QSet>
 
-TickerController::TickerController(Preferences &preferences, std::function<PaperService &()> service)
-    : m_preferences(preferences)
-    , m_service(std::move(service))
+TickerController::Environment TickerController::Environment::standard()
+{
+    return Environment{
+        Preferences::standard(),
+        &PaperService::shared,
+        &JournalFilterWindow::shared,
+        &LoginItem::shared,
+        [](const QUrl &url) { QDesktopServices::openUrl(url); },
+        [] { QCoreApplication::quit(); },
+    };
+}
+
+TickerController::TickerController(Environment environment)
+    : m_env(std::move(environment))
+    , m_preferences(m_env.preferences)
 {
 }
 
@@ -42,7 +58,7 @@ void TickerController::setup()
     connect(menu.get(), &QMenu::aboutToHide, this, &TickerController::menuDidClose);
     m_statusItem->setMenu(std::move(menu));
 
-    PaperService &service = m_service();
+    PaperService &service = m_env.service();
     service.onUpdate = [self = QPointer(this)](const QList<Paper> &papers) {
         if (self)
             self->m_allPapers = papers;
@@ -142,12 +158,6 @@ void TickerController::menuDidClose()
 {
     m_isTickerPaused = false;
     startTicker();
-}
-
-void TickerController::menuNeedsUpdate(QMenu *menu)
-{
-    // The menu's content is built at every opening; until it has any, it stays empty.
-    menu->clear();
 }
 
 void TickerController::widthChanged(double value)

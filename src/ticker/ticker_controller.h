@@ -10,9 +10,13 @@
 #include <memory>
 
 class FrameDriver;
+class JournalFilterWindow;
+class LoginItem;
 class PaperService;
 class Preferences;
+class QAction;
 class QMenu;
+class QUrl;
 class ScrollingLabel;
 class StatusItem;
 
@@ -28,7 +32,21 @@ public:
     static constexpr double containerInset = 5;
     static constexpr double labelY = 2;
 
-    TickerController(Preferences &preferences, std::function<PaperService &()> service);
+    // What the controller reaches outside itself; the program's defaults are the
+    // shared instances, the browser and the application's quit.
+    struct Environment
+    {
+        Preferences &preferences;
+        std::function<PaperService &()> service;
+        std::function<JournalFilterWindow &()> filterWindow;
+        std::function<LoginItem &()> loginItem;
+        std::function<void(const QUrl &)> openUrl;
+        std::function<void()> quit;
+
+        static Environment standard();
+    };
+
+    explicit TickerController(Environment environment);
     ~TickerController() override;
 
     // Builds the status item, its container, label and menu, and registers the
@@ -49,6 +67,16 @@ public:
     void widthChanged(double value);
     void speedChanged(double value);
 
+    // Menu actions.
+    void openCurrentPaper();
+    void openFilterWindow();
+    void refreshPapers();
+    void toggleLaunchAtLogin(QAction *item);
+    void quitApp();
+
+    // The full journal name of a paper's label.
+    static QString getFullName(const Paper &paper);
+
     const QList<Paper> &allPapers() const { return m_allPapers; }
     const QList<Paper> &displayPapers() const { return m_displayPapers; }
     std::int64_t currentIndex() const { return m_currentIndex; }
@@ -62,11 +90,12 @@ private:
     void startTicker();
     void setupLabelForCurrentPaper();
     void putMessageOnLabel(const QString &message);
+    void addBottomControls(QMenu *menu);
     ScrollingLabel &label() const;
     double containerWidth() const;
 
+    Environment m_env;
     Preferences &m_preferences;
-    std::function<PaperService &()> m_service;
 
     std::unique_ptr<StatusItem> m_statusItem;
     std::unique_ptr<FrameDriver> m_frameDriver;

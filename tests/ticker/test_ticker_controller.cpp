@@ -24,7 +24,8 @@ struct Fixture
     QTemporaryDir dir;
     Preferences preferences{dir.filePath(QStringLiteral("prefs.conf"))};
     PaperService service{PaperService::Config{}, std::make_unique<FakeTimers>()};
-    TickerController controller{preferences, [this]() -> PaperService & { return service; }};
+    TickerController controller{TickerController::Environment{
+        preferences, [this]() -> PaperService & { return service; }, nullptr, nullptr, nullptr, nullptr}};
 
     explicit Fixture(double width = 0)
     {

@@ -1,0 +1,189 @@
+#!/usr/bin/env bash
+# End-to-end launch check: the real program, built against
+# https://127.0.0.1:47443/ and the test CA, runs on a private Xvfb against a
+# loopback feed of three papers. It is judged only from outside: its standard
+# output, and the X server's view of its window.
+#
+#   launch_test.sh QUILLET_BINARY TEST_DATA_DIR
+set -uo pipefail
+
+if [ $# -ne 2 ]; then
+  echo "usage: $0 QUILLET_BINARY TEST_DATA_DIR" >&2
+  exit 2
+fi
+binary=$1
+data=$2
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+port=47443
+launch_line='[Quillet] App launched — polling every 30 min'
+
+for tool in Xvfb xdotool xprop xwininfo xdpyinfo import identify python3; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "FAIL: $tool is not installed (bash scripts/install-deps.sh)" >&2
+    exit 1
+  fi
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-e2e.XXXXXX")
+xvfb_pid='' server_pid='' app_pid=''
+
+stop() { # pid: TERM, a moment's grace polled for, then KILL
+  local pid=$1 i
+  [ -n "$pid" ] || return 0
+  kill -TERM "$pid" 2>/dev/null || return 0
+  for i in $(seq 50); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -KILL "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+}
+
+cleanup() {
+  stop "$app_pid"
+  stop "$server_pid"
+  stop "$xvfb_pid"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+passed=0
+failed=0
+check() { # description, then a command whose success is the check
+  local what=$1
+  shift
+  if "$@"; then
+    echo "PASS: $what"
+    passed=$((passed + 1))
+  else
+    echo "FAIL: $what"
+    failed=$((failed + 1))
+  fi
+}
+
+# Polls a command until it succeeds or `seconds` pass.
+wait_for() { # seconds, command...
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
+finish() {
+  if [ "$failed" -gt 0 ]; then
+    echo "--- program stdout"
+    cat "$work/app.out" 2>/dev/null
+    echo "--- program stderr"
+    cat "$work/app.err" 2>/dev/null
+    echo "--- feed server stderr"
+    cat "$work/server.err" 2>/dev/null
+  fi
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+  exit
+}
+
+# --- a private X server on the first free display from :91 up
+display=''
+for n in $(seq 91 99); do
+  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  # Either it answers, or it died (another server took the number first).
+  if wait_for 10 bash -c "xdpyinfo -display :$n >/dev/null 2>&1 || ! kill -0 $xvfb_pid 2>/dev/null" \
+    && xdpyinfo -display ":$n" >/dev/null 2>&1; then
+    display=":$n"
+    break
+  fi
+  stop "$xvfb_pid"
+  xvfb_pid=''
+done
+check "Xvfb answers on a free display (${display:-none})" test -n "$display"
+[ -n "$display" ] || finish
+export DISPLAY=$display
+
+# --- the feed
+python3 "$repo/scripts/serve_feed.py" --port "$port" \
+  --cert "$data/tls/server.pem" --key "$data/tls/server.key" \
+  --feed "$data/e2e-feed.json" >"$work/server.out" 2>"$work/server.err" &
+server_pid=$!
+check "feed server listens on 127.0.0.1:$port" \
+  wait_for 20 grep -Fxq "serving on https://127.0.0.1:$port/" "$work/server.out"
+[ "$failed" -eq 0 ] || finish
+
+# --- the program, with preferences in a fresh directory so the user's own
+# (a changed ticker width, say) can neither skew nor be touched by the test
+mkdir -p "$work/home" "$work/config" "$work/cache" "$work/data" "$work/runtime"
+chmod 700 "$work/runtime"
+HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" \
+  XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime" \
+  QT_QPA_PLATFORM=xcb \
+  "$binary" >"$work/app.out" 2>"$work/app.err" &
+app_pid=$!
+
+app_alive() { kill -0 "$app_pid" 2>/dev/null; }
+has_line() { grep -Fxq -- "$1" "$work/app.out"; }
+# Waits for a line, giving up at once if the program has exited.
+wait_line() { wait_for 20 bash -c 'grep -Fxq -- "$1" "$2" || ! kill -0 "$3" 2>/dev/null' _ "$1" "$work/app.out" "$app_pid" && has_line "$1"; }
+
+check "launch line printed: $launch_line" wait_line "$launch_line"
+check "[Quillet] Loaded 3 papers printed" wait_line "[Quillet] Loaded 3 papers"
+
+launch_count=$(grep -c '^\[Quillet\] App launched' "$work/app.out")
+check "launch line printed once (got $launch_count)" test "$launch_count" -eq 1
+# Bytes, not characters: the dash must be U+2014 as UTF-8 and nothing may trail.
+launch_bytes=$(grep -m1 '^\[Quillet\] App launched' "$work/app.out" | LC_ALL=C awk '{ print length($0) }')
+check "launch line is 47 bytes before the newline (got ${launch_bytes:-none})" test "${launch_bytes:-0}" -eq 47
+first_line=$(head -n 1 "$work/app.out")
+check "launch line is the first line of output" test "$first_line" = "$launch_line"
+check "no fetch or decode error reported" bash -c '! grep -Eq "^\[Quillet\] (Fetch|Decode) error" "$1"' _ "$work/app.out"
+check "program still running" app_alive
+
+# --- the strip, as the X server sees it
+find_strip() { xdotool search --onlyvisible --name '^Quillet$' 2>/dev/null >"$work/windows" && [ -s "$work/windows" ]; }
+wait_for 10 find_strip
+window_count=$(grep -c . "$work/windows")
+check "exactly one visible window named Quillet (got $window_count)" test "$window_count" -eq 1
+window=$(head -n 1 "$work/windows")
+if [ -z "$window" ]; then
+  finish
+fi
+
+screen_width=$(xwininfo -root | awk '/^ *Width:/ { print $2 }')
+geometry() { # "x y width height" of the strip, in root coordinates
+  xwininfo -id "$window" | awk '
+    /Absolute upper-left X:/ { x = $NF } /Absolute upper-left Y:/ { y = $NF }
+    /^ *Width:/ { w = $2 } /^ *Height:/ { h = $2 }
+    END { print x, y, w, h }'
+}
+# The window is placed before it is mapped; allow only for the server to catch up.
+at_top_right() {
+  read -r x y w h < <(geometry)
+  [ "$w" = 200 ] && [ "$h" = 22 ] && [ "$((x + w))" = "$screen_width" ] && [ "$y" = 0 ]
+}
+wait_for 5 at_top_right
+read -r x y w h < <(geometry)
+check "strip is 200x22 (got ${w}x${h})" test "$w" = 200 -a "$h" = 22
+check "strip's right edge is the screen's (x + width = $((x + w)), screen width $screen_width)" \
+  test "$((x + w))" = "$screen_width"
+check "strip is at the top (y = $y)" test "$y" = 0
+
+net_wm_state=$(xprop -id "$window" _NET_WM_STATE)
+check "_NET_WM_STATE has _NET_WM_STATE_SKIP_TASKBAR ($net_wm_state)" \
+  grep -q '_NET_WM_STATE_SKIP_TASKBAR\b' <<<"$net_wm_state"
+
+# --- something is drawn, and it moves
+grab() { import -display "$DISPLAY" -window "$window" "$1" 2>/dev/null; }
+colours() { identify -format '%k' "$1" 2>/dev/null; }
+has_text() { grab "$work/strip-1.png" && [ "$(colours "$work/strip-1.png")" -gt 2 ]; }
+check "strip shows text" wait_for 10 has_text
+# %# is a digest of the pixels alone, so PNG metadata such as timestamps cannot differ.
+pixels() { identify -format '%#' "$1" 2>/dev/null; }
+moved() { grab "$work/strip-2.png" && [ "$(pixels "$work/strip-1.png")" != "$(pixels "$work/strip-2.png")" ]; }
+check "strip's text scrolls" wait_for 10 moved
+
+check "program still running at the end" app_alive
+finish
