@@ -67,7 +67,8 @@ protected:
             if (action->isEnabled() && !action->shortcut().isEmpty()
                 && action->shortcut()[0].key() == Qt::Key(key->key())) {
                 menu->hide();
-                action->trigger();
+                // Act once the key event is done with, as a click would.
+                QMetaObject::invokeMethod(action, &QAction::trigger, Qt::QueuedConnection);
                 return true;
             }
         }
@@ -79,8 +80,11 @@ protected:
 
 void TickerController::addBottomControls(QMenu *menu)
 {
-    if (!menu->findChild<MenuKeys *>())
+    static constexpr const char *kKeysInstalled = "quilletMenuKeys";
+    if (!menu->property(kKeysInstalled).toBool()) {
         menu->installEventFilter(new MenuKeys(menu));
+        menu->setProperty(kKeysInstalled, true);
+    }
 
     QAction *filters = menu->addAction(QStringLiteral("Journal Filters..."));
     filters->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));

@@ -43,7 +43,7 @@ QWidgetAction *addStyledLine(QMenu *menu, const QString &text, const QFont &font
     label->setPalette(palette);
     // Line up with the text of ordinary menu items.
     const int indent = menu->style()->pixelMetric(QStyle::PM_MenuHMargin, nullptr, menu)
-        + menu->style()->pixelMetric(QStyle::PM_MenuPanelWidth, nullptr, menu) + 8;
+        + menu->style()->pixelMetric(QStyle::PM_MenuPanelWidth, nullptr, menu) + 24;
     label->setContentsMargins(indent, 3, indent, 3);
 
     auto *action = new QWidgetAction(menu);

@@ -305,6 +305,16 @@ void TestStatusMenu::quitAsksTheApplicationToQuit()
     QCOMPARE(f.open().last(), u"Quit Quillet"_qs);
     f.action("quit")->trigger();
     QCOMPARE(f.quits, 1);
+
+    // Single keys work while the menu is open: q quits, r refreshes, f opens the filters.
+    f.close();
+    f.open();
+    QTest::keyClick(f.menu(), Qt::Key_Q);
+    QTRY_COMPARE(f.quits, 2);
+    f.open();
+    QTest::keyClick(f.menu(), Qt::Key_F, Qt::ControlModifier);
+    QTRY_VERIFY(f.filterWindow.window());
+    f.filterWindow.window()->close();
 }
 
 QTEST_MAIN(TestStatusMenu)

@@ -32,6 +32,48 @@ bool sameHeaderName(const QByteArray &a, const QByteArray &b)
 
 } // namespace
 
+TestHttpsServer::Response TestHttpsServer::Response::ok(QByteArray body)
+{
+    Response response;
+    response.body = std::move(body);
+    return response;
+}
+
+TestHttpsServer::Response TestHttpsServer::Response::withStatus(
+    int status, QByteArray reason, QByteArray body)
+{
+    Response response;
+    response.status = status;
+    response.reason = std::move(reason);
+    response.body = std::move(body);
+    return response;
+}
+
+TestHttpsServer::Response TestHttpsServer::Response::withMode(Mode mode, QByteArray body)
+{
+    Response response;
+    response.mode = mode;
+    response.body = std::move(body);
+    return response;
+}
+
+TestHttpsServer::Response TestHttpsServer::Response::oversized(
+    qint64 streamBytes, bool withContentLength)
+{
+    Response response;
+    response.mode = withContentLength ? Mode::Oversized : Mode::OversizedNoLength;
+    response.streamBytes = streamBytes;
+    return response;
+}
+
+TestHttpsServer::Response TestHttpsServer::Response::withHeader(
+    QByteArray name, QByteArray value) const
+{
+    Response response = *this;
+    response.headers.emplaceBack(std::move(name), std::move(value));
+    return response;
+}
+
 TestHttpsServer::TestHttpsServer(Identity identity, QObject *parent)
     : QTcpServer(parent)
     , m_identity(identity)
@@ -211,7 +253,8 @@ void TestHttpsServer::answer(QSslSocket *socket, const Response &response)
         break;
     }
 
-    const bool streamed = response.mode == Mode::Oversized || response.mode == Mode::OversizedNoLength;
+    const bool streamed
+        = response.mode == Mode::Oversized || response.mode == Mode::OversizedNoLength;
 
     QList<std::pair<QByteArray, QByteArray>> headers;
     headers.emplaceBack("Content-Type", "application/json");
@@ -223,17 +266,16 @@ void TestHttpsServer::answer(QSslSocket *socket, const Response &response)
     const qsizetype defaultCount = headers.size();
     for (const auto &extra : response.headers) {
         const auto defaultsEnd = headers.begin() + defaultCount;
-        const auto replaced = std::find_if(headers.begin(), defaultsEnd, [&](const auto &header) {
-            return sameHeaderName(header.first, extra.first);
-        });
+        const auto replaced = std::find_if(headers.begin(), defaultsEnd,
+            [&](const auto &header) { return sameHeaderName(header.first, extra.first); });
         if (replaced != defaultsEnd)
             *replaced = extra;
         else
             headers.append(extra);
     }
 
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + response.reason
-        + "\r\n";
+    QByteArray head
+        = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + response.reason + "\r\n";
     for (const auto &[name, value] : headers)
         head += name + ": " + value + "\r\n";
     head += "\r\n";
@@ -273,7 +315,7 @@ void TestHttpsServer::pump(QSslSocket *socket)
     if (it == m_connections.end() || !it->streaming)
         return;
     while (it->streamRemaining > 0
-           && socket->bytesToWrite() + socket->encryptedBytesToWrite() < kChunkBytes) {
+        && socket->bytesToWrite() + socket->encryptedBytesToWrite() < kChunkBytes) {
         const qint64 size = std::min(kChunkBytes, it->streamRemaining);
         const qint64 written = socket->write(zeroChunk().constData(), size);
         // The client went away; disconnected() will clean up.

@@ -35,7 +35,10 @@ public:
         // Headers with Content-Length = body size, then only the first half of the body, then
         // nothing; the socket stays open.
         StallMidBody,
-        // Reads the request, then closes the connection without a byte of answer.
+        // Reads the request, then closes the connection (TLS close_notify, then FIN) without a
+        // byte of answer. Qt's HTTP client may silently resend a request whose connection
+        // closed before any answer, so one failed fetch can use up more than one queued
+        // answer: set this as the default response rather than queueing it.
         CloseImmediately,
         // Headers with Content-Length = streamBytes, then zeros written as the socket drains
         // until streamBytes are sent (then close) or the client goes away.
@@ -54,6 +57,14 @@ public:
         QList<std::pair<QByteArray, QByteArray>> headers;
         Mode mode = Mode::Normal;
         qint64 streamBytes = 0; // body size for the two oversized modes
+
+        // Shorthands, since designated initializers that skip members warn under
+        // -Wextra with GCC 12.
+        static Response ok(QByteArray body);
+        static Response withStatus(int status, QByteArray reason, QByteArray body = {});
+        static Response withMode(Mode mode, QByteArray body = {});
+        static Response oversized(qint64 streamBytes, bool withContentLength = true);
+        Response withHeader(QByteArray name, QByteArray value) const;
     };
 
     explicit TestHttpsServer(Identity identity = Identity::Trusted, QObject *parent = nullptr);
@@ -95,6 +106,8 @@ public:
     int failedHandshakeCount() const { return m_failedHandshakeCount; }
 
 Q_SIGNALS:
+    // Once per request head, after the counters are updated and its answer (if any) has
+    // been queued for writing.
     void requestReceived();
 
 protected:
