@@ -5,16 +5,66 @@
 
 #include <simdjson.h>
 
-#include <array>
+#include <cstring>
 #include <string_view>
+
+// Lays papers out in one shared UTF-8 buffer.
+class PaperBuilder
+{
+public:
+    // `capacity` must bound the total size of every string appended.
+    explicit PaperBuilder(qsizetype capacity)
+        : m_text(capacity, Qt::Uninitialized)
+    {
+    }
+
+    void append(Paper &paper, Paper::Field field, std::string_view text)
+    {
+        paper.m_bounds[field] = m_used;
+        std::memcpy(m_text.data() + m_used, text.data(), text.size());
+        m_used += qsizetype(text.size());
+        paper.m_bounds[field + 1] = m_used;
+    }
+    // Hands the finished buffer to every paper; they share it.
+    void finish(QList<Paper> &papers)
+    {
+        // No squeeze: reallocating to save the JSON syntax's bytes costs more than it saves.
+        m_text.truncate(m_used);
+        for (Paper &paper : papers)
+            paper.m_text = m_text;
+    }
+
+private:
+    QByteArray m_text;
+    qsizetype m_used = 0;
+};
+
+Paper::Paper(const QString &title, const QString &link, const QString &journal, const QString &tier,
+             const QString &author, const QString &date)
+{
+    const std::array<const QString *, FieldCount> fields{&title, &link, &journal, &tier, &author, &date};
+    for (int field = 0; field < FieldCount; ++field) {
+        m_bounds[field] = m_text.size();
+        m_text += fields[field]->toUtf8();
+    }
+    m_bounds[FieldCount] = m_text.size();
+}
+
+bool operator==(const Paper &a, const Paper &b)
+{
+    for (int field = 0; field < Paper::FieldCount; ++field)
+        if (a.utf8(Paper::Field(field)) != b.utf8(Paper::Field(field)))
+            return false;
+    return true;
+}
 
 namespace {
 
 using simdjson::dom::element;
 using simdjson::dom::element_type;
 
-constexpr std::array<std::string_view, 6> kPaperMembers{"title", "link",   "journal",
-                                                        "tier",  "author", "date"};
+constexpr std::array<std::string_view, Paper::FieldCount> kPaperMembers{"title", "link",   "journal",
+                                                                        "tier",  "author", "date"};
 
 QString typeName(element_type type)
 {
@@ -43,34 +93,66 @@ QString typeMismatch(const QString &where, const char *expected, element_type fo
         .arg(where, QLatin1String(expected), typeName(found));
 }
 
-QString fromUtf8(std::string_view text)
+QString paperPlace(qsizetype index)
 {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+    return QStringLiteral("papers[%1]").arg(index);
 }
 
-// Fills `paper` from `value`, or returns the first failure in field order.
-std::optional<QString> decodePaper(element value, qsizetype index, Paper &paper)
+QString memberPlace(qsizetype index, std::string_view member)
 {
-    const QString where = QStringLiteral("papers[%1]").arg(index);
+    return paperPlace(index) + u'.' + QLatin1String(member.data(), qsizetype(member.size()));
+}
+
+// The field a member name stands for, or FieldCount for any other member.
+Paper::Field fieldOf(std::string_view key)
+{
+    const auto is = [key](Paper::Field field) { return key == kPaperMembers[size_t(field)]; };
+    switch (key.size()) {
+    case 4:
+        return is(Paper::Link) ? Paper::Link : is(Paper::Tier) ? Paper::Tier : is(Paper::Date) ? Paper::Date
+                                                                                              : Paper::FieldCount;
+    case 5:
+        return is(Paper::Title) ? Paper::Title : Paper::FieldCount;
+    case 6:
+        return is(Paper::Author) ? Paper::Author : Paper::FieldCount;
+    case 7:
+        return is(Paper::Journal) ? Paper::Journal : Paper::FieldCount;
+    default:
+        return Paper::FieldCount;
+    }
+}
+
+// Fills `paper` from `value`, or returns the first failure in field order. The
+// failure's text is only built when there is one: decoding is the hot path.
+std::optional<QString> decodePaper(element value, qsizetype index, Paper &paper, PaperBuilder &builder)
+{
     simdjson::dom::object object;
     if (value.get(object) != simdjson::SUCCESS)
-        return typeMismatch(where, "object", value.type());
+        return typeMismatch(paperPlace(index), "object", value.type());
 
-    const std::array<QString *, 6> fields{&paper.title,  &paper.link,   &paper.journal,
-                                          &paper.tier,   &paper.author, &paper.date};
-    for (size_t i = 0; i < kPaperMembers.size(); ++i) {
-        const std::string_view name = kPaperMembers[i];
-        element member;
-        if (object.at_key(name).get(member) != simdjson::SUCCESS)
-            return QStringLiteral("%1: missing \"%2\"").arg(where, fromUtf8(name));
+    // One pass over the members; a repeated name counts at its first occurrence.
+    std::array<element, Paper::FieldCount> members;
+    std::array<bool, Paper::FieldCount> present{};
+    for (const simdjson::dom::key_value_pair pair : object) {
+        const Paper::Field field = fieldOf(pair.key);
+        if (field != Paper::FieldCount && !present[field]) {
+            present[field] = true;
+            members[field] = pair.value;
+        }
+    }
+    for (int field = 0; field < Paper::FieldCount; ++field) {
+        const std::string_view name = kPaperMembers[size_t(field)];
+        if (!present[size_t(field)])
+            return QStringLiteral("%1: missing \"%2\"")
+                .arg(paperPlace(index), QLatin1String(name.data(), qsizetype(name.size())));
+        const element member = members[size_t(field)];
         std::string_view text;
         if (member.get(text) != simdjson::SUCCESS) {
-            const QString memberWhere = where + u'.' + fromUtf8(name);
             if (member.is_null())
-                return QStringLiteral("%1: null value, expected string").arg(memberWhere);
-            return typeMismatch(memberWhere, "string", member.type());
+                return QStringLiteral("%1: null value, expected string").arg(memberPlace(index, name));
+            return typeMismatch(memberPlace(index, name), "string", member.type());
         }
-        *fields[i] = fromUtf8(text);
+        builder.append(paper, Paper::Field(field), text);
     }
     return std::nullopt;
 }
@@ -110,29 +192,31 @@ PaperDecodeResult decodePaperResponse(QByteArrayView body)
 
     PaperResponse response;
     response.papers.resize(qsizetype(array.size()));
+    // The strings can never be longer than the body they came from.
+    PaperBuilder builder(body.size());
     qsizetype index = 0;
     for (element value : array) {
-        if (auto error = decodePaper(value, index, response.papers[index]))
+        if (auto error = decodePaper(value, index, response.papers[index], builder))
             return failure(std::move(*error));
         ++index;
     }
+    builder.finish(response.papers);
     return PaperDecodeResult{std::move(response), QString()};
 }
 
 QByteArray encodePaper(const Paper &paper)
 {
     // QJsonObject sorts its keys; write the members in field order by hand.
-    const std::array<const QString *, 6> fields{&paper.title,  &paper.link,   &paper.journal,
-                                                &paper.tier,   &paper.author, &paper.date};
     QByteArray out("{");
-    for (size_t i = 0; i < kPaperMembers.size(); ++i) {
-        if (i > 0)
+    for (int field = 0; field < Paper::FieldCount; ++field) {
+        if (field > 0)
             out += ',';
         out += '"';
-        out += QByteArrayView(kPaperMembers[i].data(), qsizetype(kPaperMembers[i].size()));
+        out += QByteArrayView(kPaperMembers[size_t(field)].data(), qsizetype(kPaperMembers[size_t(field)].size()));
         out += "\":";
         // A one-element array serialises the string with JSON's escaping rules.
-        const QByteArray quoted = QJsonDocument(QJsonArray{*fields[i]}).toJson(QJsonDocument::Compact);
+        const QByteArray quoted
+            = QJsonDocument(QJsonArray{paper.text(Paper::Field(field))}).toJson(QJsonDocument::Compact);
         out += QByteArrayView(quoted).sliced(1, quoted.size() - 2);
     }
     out += '}';

@@ -5,22 +5,51 @@
 #include <QList>
 #include <QString>
 
+#include <array>
 #include <optional>
 
-// One paper of the feed. Every field is the JSON string exactly as decoded.
-struct Paper
+// One paper of the feed: six text fields, each exactly as decoded.
+//
+// The fields are kept as UTF-8, back to back in one buffer that all papers of a
+// document share, and converted when read: decoding a feed then costs one copy
+// of its strings instead of six allocations and conversions per paper.
+class Paper
 {
-    QString title;
-    QString link;
-    QString journal;
-    QString tier;
-    QString author;
-    QString date;
+public:
+    enum Field { Title, Link, Journal, Tier, Author, Date, FieldCount };
+
+    Paper() = default;
+    Paper(const QString &title, const QString &link, const QString &journal, const QString &tier,
+          const QString &author, const QString &date);
+
+    QString title() const { return text(Title); }
+    QString link() const { return text(Link); }
+    QString journal() const { return text(Journal); }
+    QString tier() const { return text(Tier); }
+    QString author() const { return text(Author); }
+    QString date() const { return text(Date); }
+
+    QString text(Field field) const { return QString::fromUtf8(utf8(field)); }
+    QByteArrayView utf8(Field field) const
+    {
+        return QByteArrayView(m_text).sliced(m_bounds[field], m_bounds[field + 1] - m_bounds[field]);
+    }
 
     // The record's identity: title immediately followed by link.
-    QString id() const { return title + link; }
+    // Title and link lie next to each other in the buffer.
+    QString id() const
+    {
+        return QString::fromUtf8(QByteArrayView(m_text).sliced(m_bounds[Title], m_bounds[Journal] - m_bounds[Title]));
+    }
 
-    friend bool operator==(const Paper &, const Paper &) = default;
+    friend bool operator==(const Paper &a, const Paper &b);
+
+private:
+    friend class PaperBuilder;
+
+    QByteArray m_text;
+    // Field i is m_text[m_bounds[i], m_bounds[i + 1]).
+    std::array<qsizetype, FieldCount + 1> m_bounds{};
 };
 
 // The feed document: the papers in the order of the JSON array.

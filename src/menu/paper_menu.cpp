@@ -26,7 +26,7 @@ bool isWebLink(const QUrl &url)
 
 QString TickerController::getFullName(const Paper &paper)
 {
-    return JournalConstants::fullName(paper.journal);
+    return JournalConstants::fullName(paper.journal());
 }
 
 void TickerController::menuNeedsUpdate(QMenu *menu)
@@ -54,16 +54,16 @@ void TickerController::menuNeedsUpdate(QMenu *menu)
                             QStringLiteral("journalLine"));
 
     const QFont titleFont = MenuText::font(13, true);
-    QAction *title = menu->addAction(MenuText::escapeMnemonic(MenuText::elided(paper.title, titleFont)));
+    QAction *title = menu->addAction(MenuText::escapeMnemonic(MenuText::elided(paper.title(), titleFont)));
     title->setFont(titleFont);
     title->setObjectName(QStringLiteral("titleLine"));
     title->setToolTip({});
     connect(title, &QAction::triggered, this, &TickerController::openCurrentPaper);
 
-    MenuText::addStyledLine(menu, paper.author, MenuText::font(12, false), palette.color(QPalette::WindowText),
+    MenuText::addStyledLine(menu, paper.author(), MenuText::font(12, false), palette.color(QPalette::WindowText),
                             QStringLiteral("authorLine"));
-    if (!paper.date.isEmpty())
-        MenuText::addStyledLine(menu, paper.date, MenuText::font(11, false),
+    if (!paper.utf8(Paper::Date).isEmpty())
+        MenuText::addStyledLine(menu, paper.date(), MenuText::font(11, false),
                                 palette.color(QPalette::PlaceholderText), QStringLiteral("dateLine"));
     menu->addSeparator();
     addBottomControls(menu);
@@ -73,7 +73,7 @@ void TickerController::openCurrentPaper()
 {
     if (m_currentIndex < 0 || m_currentIndex >= m_displayPapers.size())
         return;
-    const QString link = m_displayPapers[qsizetype(m_currentIndex)].link;
+    const QString link = m_displayPapers[qsizetype(m_currentIndex)].link();
 
     QUrl url(link, QUrl::StrictMode);
     if (link.isEmpty() || !url.isValid()) {

@@ -80,7 +80,7 @@ void TickerController::applyFiltersAndRestart()
 
     m_displayPapers.clear();
     for (const Paper &paper : std::as_const(m_allPapers)) {
-        if (!hidden.contains(JournalConstants::canonical(JournalConstants::fullName(paper.journal))))
+        if (!hidden.contains(JournalConstants::canonical(JournalConstants::fullName(paper.journal()))))
             m_displayPapers.append(paper);
     }
     if (!m_displayPapers.isEmpty())
@@ -126,7 +126,7 @@ void TickerController::setupLabelForCurrentPaper()
     if (m_currentIndex < 0 || m_currentIndex >= m_displayPapers.size())
         return;
     ScrollingLabel &scrollingLabel = label();
-    scrollingLabel.setText(m_displayPapers[qsizetype(m_currentIndex)].title);
+    scrollingLabel.setText(m_displayPapers[qsizetype(m_currentIndex)].title());
     scrollingLabel.sizeToFit();
     scrollingLabel.setX(containerWidth());
     m_statusItem->labelChanged();

@@ -132,7 +132,7 @@ void TestPaper::keepsOrderDuplicatesAndIdentity()
     QCOMPARE(papers[0].id(), u"AB"_qs);
     QCOMPARE(papers[1].id(), u"ZY"_qs);
     QCOMPARE(papers[2].id(), papers[0].id());
-    QCOMPARE(papers[2].journal, u"other"_qs);
+    QCOMPARE(papers[2].journal(), u"other"_qs);
     QCOMPARE(Paper{}.id(), QString());
 }
 
@@ -144,8 +144,8 @@ void TestPaper::keepsNonAsciiTextByteForByte()
     const PaperDecodeResult result = decodePaperResponse(feed(paperJson('"' + title + '"', "\"L\"", "\"J\"",
                                                                         "\"1\"", '"' + author + '"')));
     QVERIFY2(result.ok(), qPrintable(result.error));
-    QCOMPARE(result.response->papers[0].title.toUtf8(), title);
-    QCOMPARE(result.response->papers[0].author.toUtf8(), author);
+    QCOMPARE(result.response->papers[0].title().toUtf8(), title);
+    QCOMPARE(result.response->papers[0].author().toUtf8(), author);
 }
 
 void TestPaper::encodesInFieldOrderAndRoundTrips()

@@ -116,7 +116,7 @@ void TestPaperServiceHttps::fetchOutcome()
         QCOMPARE(service.retryCount(), 0);
         QCOMPARE(service.papers(), updates.first());
         if (!updates.first().isEmpty())
-            QCOMPARE(updates.first().at(1).journal, u"JDE in Press"_qs);
+            QCOMPARE(updates.first().at(1).journal(), u"JDE in Press"_qs);
     } else {
         QCOMPARE(errors.first(), errorText);
         QCOMPARE(service.retryCount(), 1);

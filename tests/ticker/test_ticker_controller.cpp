@@ -316,7 +316,7 @@ void TestTickerController::filtering()
     f.deliver(feed);
     QStringList titles;
     for (const Paper &p : f.controller.displayPapers())
-        titles.append(p.title);
+        titles.append(p.title());
     QCOMPARE(titles, shown);
     QCOMPARE(f.controller.allPapers().size(), feed.size());
     QCOMPARE(f.label().text(), label);
