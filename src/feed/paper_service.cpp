@@ -72,12 +72,13 @@ void guardReply(QNetworkReply *reply, const PaperService::Config &config)
         if (length.isValid() && length.toLongLong() > cap)
             abortWith(tooLarge);
     });
-    QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
-                     [idle, abortWith, cap, tooLarge](qint64 received, qint64) {
-                         idle->start();
-                         if (received > cap)
-                             abortWith(tooLarge);
-                     });
+    // readyRead, not downloadProgress: progress signals are rate-limited and can
+    // miss data that arrives in quick bursts.
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, idle, abortWith, cap, tooLarge] {
+        idle->start();
+        if (reply->bytesAvailable() > cap)
+            abortWith(tooLarge);
+    });
 }
 
 } // namespace
