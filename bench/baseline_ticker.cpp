@@ -35,7 +35,10 @@ QStringList readTitles(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     QStringList titles;
-    const QJsonArray papers = QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("papers")).toArray();
+    const QJsonArray papers = QJsonDocument::fromJson(file.readAll())
+                                  .object()
+                                  .value(QStringLiteral("papers"))
+                                  .toArray();
     for (const QJsonValue &paper : papers)
         titles.append(paper.toObject().value(QStringLiteral("title")).toString());
     return titles;

@@ -49,61 +49,57 @@ struct Rng
     }
     // Slight modulo bias is irrelevant for sample data.
     size_t below(size_t n) { return size_t(next() % n); }
-    template <size_t N>
-    const char *pick(const std::array<const char *, N> &list) { return list[below(N)]; }
+    template<size_t N> const char *pick(const std::array<const char *, N> &list)
+    {
+        return list[below(N)];
+    }
 };
 
 constexpr uint64_t kSeed = 20261103;
 
 // Invented vocabulary. The shortest title makeTitle can build is over 40 code
 // points and it never grows one past 160; makeFeed checks both.
-constexpr std::array<const char *, 24> kAdjectives{
-    "Dynamic",   "Stochastic", "Regional",  "Informal",   "Optimal",     "Strategic",
-    "Sticky",    "Persistent", "Seasonal",  "Latent",     "Endogenous",  "Fragmented",
-    "Shadow",    "Frictional", "Local",     "Aggregate",  "Misallocated","Durable",
-    "Volatile",  "Recurrent",  "Cooperative","Lumpy",     "Tacit",       "Uneven"};
-constexpr std::array<const char *, 30> kNouns{
-    "Credit",     "Wages",       "Tariffs",    "Migration",   "Savings",    "Lending",
-    "Markups",    "Auctions",    "Contracts",  "Remittances", "Subsidies",  "Pensions",
-    "Inflation",  "Land Tenure", "Cartels",    "Rents",       "Liquidity",  "Insurance",
-    "Matching",   "Procurement", "Exports",    "Schooling",   "Fisheries",  "Harvests",
-    "Dividends",  "Mortgages",   "Vouchers",   "Guilds",      "Ferries",    "Tolls"};
-constexpr std::array<const char *, 12> kJoins{
-    "and", "under", "with", "without", "across", "versus",
-    "in",  "after", "before", "beyond", "among", "through"};
-constexpr std::array<const char *, 10> kPlacesAscii{
-    "Valdoria", "Kestrel Bay", "Ostmark Flats", "Lower Bramholt", "Tessaly Reach",
-    "Quorn Valley", "Marrowick", "Sandpoint Isles", "Ulverhaven", "Corvel"};
+constexpr std::array<const char *, 24> kAdjectives {"Dynamic", "Stochastic", "Regional", "Informal",
+    "Optimal", "Strategic", "Sticky", "Persistent", "Seasonal", "Latent", "Endogenous",
+    "Fragmented", "Shadow", "Frictional", "Local", "Aggregate", "Misallocated", "Durable",
+    "Volatile", "Recurrent", "Cooperative", "Lumpy", "Tacit", "Uneven"};
+constexpr std::array<const char *, 30> kNouns {"Credit", "Wages", "Tariffs", "Migration", "Savings",
+    "Lending", "Markups", "Auctions", "Contracts", "Remittances", "Subsidies", "Pensions",
+    "Inflation", "Land Tenure", "Cartels", "Rents", "Liquidity", "Insurance", "Matching",
+    "Procurement", "Exports", "Schooling", "Fisheries", "Harvests", "Dividends", "Mortgages",
+    "Vouchers", "Guilds", "Ferries", "Tolls"};
+constexpr std::array<const char *, 12> kJoins {"and", "under", "with", "without", "across",
+    "versus", "in", "after", "before", "beyond", "among", "through"};
+constexpr std::array<const char *, 10> kPlacesAscii {"Valdoria", "Kestrel Bay", "Ostmark Flats",
+    "Lower Bramholt", "Tessaly Reach", "Quorn Valley", "Marrowick", "Sandpoint Isles", "Ulverhaven",
+    "Corvel"};
 // Accented, typographic, Greek and CJK pieces; one goes into every fourth title.
-constexpr std::array<const char *, 12> kTitleUnicode{
-    "Pécorène",     "Müllerstadt",  "Brønvik",     "“Sticky” Prices", "1990–2020",
-    "α-Stable Shocks", "Σ-Bundles", "渭水 Basin",  "青柳 Markets",    "Ærøholm Ports",
-    "Città Nuova",  "Łódzkie Mills"};
-constexpr std::array<const char *, 6> kTitleTails{
-    ": Evidence from", ": A Field Experiment in", ": Theory and Evidence from",
-    ": Lessons from", ": Structural Estimates for", ": New Data from"};
+constexpr std::array<const char *, 12> kTitleUnicode {"Pécorène", "Müllerstadt", "Brønvik",
+    "“Sticky” Prices", "1990–2020", "α-Stable Shocks", "Σ-Bundles", "渭水 Basin", "青柳 Markets",
+    "Ærøholm Ports", "Città Nuova", "Łódzkie Mills"};
+constexpr std::array<const char *, 6> kTitleTails {": Evidence from", ": A Field Experiment in",
+    ": Theory and Evidence from", ": Lessons from", ": Structural Estimates for",
+    ": New Data from"};
 
-constexpr std::array<const char *, 16> kGivenAscii{
-    "Amara", "Tobin", "Lisbet", "Oren", "Priya", "Calder", "Nadia", "Ivo",
-    "Rosalind", "Teodor", "Wren", "Mateus", "Ines", "Kofi", "Hanne", "Sefa"};
-constexpr std::array<const char *, 16> kFamilyAscii{
-    "Varnholt", "Quessel", "Dremmon", "Ashgrove", "Pellwick", "Marrin", "Okonta", "Strand",
-    "Fenwright", "Holloway", "Tarvin", "Ebbesen", "Lindqvar", "Morrow", "Castellan", "Reyne"};
-constexpr std::array<const char *, 10> kNamesUnicode{
-    "Élodie Brunvère", "Jürgen Höltzmark", "Søren Dalgø", "Zoë Kerwán",
-    "Ørjan Fjeldså", "Θεανώ Παλλά", "李 静怡", "Radosław Węglarz",
+constexpr std::array<const char *, 16> kGivenAscii {"Amara", "Tobin", "Lisbet", "Oren", "Priya",
+    "Calder", "Nadia", "Ivo", "Rosalind", "Teodor", "Wren", "Mateus", "Ines", "Kofi", "Hanne",
+    "Sefa"};
+constexpr std::array<const char *, 16> kFamilyAscii {"Varnholt", "Quessel", "Dremmon", "Ashgrove",
+    "Pellwick", "Marrin", "Okonta", "Strand", "Fenwright", "Holloway", "Tarvin", "Ebbesen",
+    "Lindqvar", "Morrow", "Castellan", "Reyne"};
+constexpr std::array<const char *, 10> kNamesUnicode {"Élodie Brunvère", "Jürgen Höltzmark",
+    "Søren Dalgø", "Zoë Kerwán", "Ørjan Fjeldså", "Θεανώ Παλλά", "李 静怡", "Radosław Węglarz",
     "Agnès Théveny", "Ömer Çakırlı"};
 
-constexpr std::array<const char *, 5> kJournals{
-    "JPE Just Accepted", "AER Forthcoming", "JDE in Press", "Econometrica Forthcoming",
-    "JF Early View"};
-constexpr std::array<const char *, 3> kTiers{"1", "2", "3"};
+constexpr std::array<const char *, 5> kJournals {"JPE Just Accepted", "AER Forthcoming",
+    "JDE in Press", "Econometrica Forthcoming", "JF Early View"};
+constexpr std::array<const char *, 3> kTiers {"1", "2", "3"};
 
 // Code points, not bytes, so the 40..160 bound reads the way a person counts.
 size_t codePoints(std::string_view s)
 {
-    return size_t(std::count_if(s.begin(), s.end(),
-                                [](char c) { return (uint8_t(c) & 0xC0) != 0x80; }));
+    return size_t(
+        std::count_if(s.begin(), s.end(), [](char c) { return (uint8_t(c) & 0xC0) != 0x80; }));
 }
 
 std::string makeTitle(Rng &rng, bool unicode)
@@ -162,7 +158,7 @@ QString utf8(const std::string &s)
 
 PaperResponse makeFeed(size_t count)
 {
-    Rng rng{kSeed + count};
+    Rng rng {kSeed + count};
     PaperResponse response;
     response.papers.reserve(qsizetype(count));
     for (size_t i = 0; i < count; ++i) {
@@ -179,12 +175,12 @@ PaperResponse makeFeed(size_t count)
         const QString authors = utf8(makeAuthors(rng, unicode));
         char date[16];
         std::snprintf(date, sizeof date, "%04d-%02d-%02d", int(2024 + rng.below(3)),
-                      int(1 + rng.below(12)), int(1 + rng.below(28)));
-        response.papers.push_back(Paper(utf8(title), link, journal, tier, authors, QString::fromLatin1(date)));
+            int(1 + rng.below(12)), int(1 + rng.below(28)));
+        response.papers.push_back(
+            Paper(utf8(title), link, journal, tier, authors, QString::fromLatin1(date)));
     }
     return response;
 }
-
 
 // ---------------------------------------------------------------------------
 // Timing
@@ -239,7 +235,7 @@ struct Block
 
 long minorFaultsSoFar()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_minflt;
 }
@@ -252,7 +248,7 @@ Block timeBlock(Variant fn, const QByteArray &bytes, size_t expected, double min
     // pages per call; on big feeds that, not parsing, sets the pace.
     const long faultsBefore = minorFaultsSoFar();
     const auto start = Clock::now();
-    Block block{0, 0.0, 0};
+    Block block {0, 0.0, 0};
     do {
         fn(bytes, expected);
         ++block.iterations;
@@ -280,7 +276,10 @@ struct Contender
 
     double faultsPerCall() const { return double(minorFaults) / double(calls); }
     double medianMbps() const { return median(mbps); }
-    size_t fewestIterations() const { return *std::min_element(iterations.begin(), iterations.end()); }
+    size_t fewestIterations() const
+    {
+        return *std::min_element(iterations.begin(), iterations.end());
+    }
 };
 
 } // namespace
@@ -302,10 +301,11 @@ int main(int argc, char **argv)
     const int rounds = quick ? 3 : 7;
     const double roundSeconds = quick ? 0.02 : 0.2;
 
-    std::printf("rounds=%d, >=%.2f s per contender per round, alternating, median throughput (MB = 1e6 bytes)\n",
-                rounds, roundSeconds);
+    std::printf("rounds=%d, >=%.2f s per contender per round, alternating, median throughput (MB = "
+                "1e6 bytes)\n",
+        rounds, roundSeconds);
     std::printf("%8s %10s %12s %12s %8s %12s %12s %10s %10s\n", "papers", "bytes", "decode MB/s",
-                "raw MB/s", "ratio", "dec it/round", "raw it/round", "dec flt/it", "raw flt/it");
+        "raw MB/s", "ratio", "dec it/round", "raw it/round", "dec flt/it", "raw flt/it");
 
     for (const size_t count : {size_t(100), size_t(1000), size_t(100000)}) {
         if (only != 0 && count != only)
@@ -318,8 +318,8 @@ int main(int argc, char **argv)
         if (!check.ok() || !(*check.response == feed))
             fail("decoded feed differs from the generated one", count);
 
-        std::vector<Contender> contenders{Contender{"decode", runDecode, {}, {}},
-                                          Contender{"raw", runRawParse, {}, {}}};
+        std::vector<Contender> contenders {
+            Contender {"decode", runDecode, {}, {}}, Contender {"raw", runRawParse, {}, {}}};
         // Warm-up: first-touch page faults and allocator growth stay out of the rounds.
         for (Contender &c : contenders)
             timeBlock(c.fn, bytes, count, roundSeconds / 4);
@@ -341,13 +341,13 @@ int main(int argc, char **argv)
         const double raw = contenders[1].medianMbps();
         // Ratio of the medians: decode throughput over raw parse throughput.
         std::printf("%8zu %10lld %12.1f %12.1f %8.3f %12zu %12zu %10.1f %10.1f\n", count,
-                    static_cast<long long>(bytes.size()), decode, raw, decode / raw,
-                    contenders[0].fewestIterations(), contenders[1].fewestIterations(),
-                    contenders[0].faultsPerCall(), contenders[1].faultsPerCall());
+            static_cast<long long>(bytes.size()), decode, raw, decode / raw,
+            contenders[0].fewestIterations(), contenders[1].fewestIterations(),
+            contenders[0].faultsPerCall(), contenders[1].faultsPerCall());
         std::fflush(stdout);
     }
 
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     // Linux reports ru_maxrss in KiB.
     std::printf("peak RSS: %.1f MiB\n", double(usage.ru_maxrss) / 1024.0);

@@ -8,10 +8,7 @@
 
 using namespace std::chrono_literals;
 
-AppDelegate::AppDelegate()
-    : m_ticker(TickerController::Environment::standard())
-{
-}
+AppDelegate::AppDelegate() : m_ticker(TickerController::Environment::standard()) { }
 
 void AppDelegate::applicationDidFinishLaunching()
 {

@@ -16,21 +16,16 @@ QString keyName(const char *key)
 
 Preferences &Preferences::standard()
 {
-    static Preferences preferences(std::make_unique<QSettings>(
-        QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillet"),
-        QStringLiteral("Quillet")));
+    static Preferences preferences(std::make_unique<QSettings>(QSettings::IniFormat,
+        QSettings::UserScope, QStringLiteral("Quillet"), QStringLiteral("Quillet")));
     return preferences;
 }
 
 Preferences::Preferences(const QString &iniFile)
     : Preferences(std::make_unique<QSettings>(iniFile, QSettings::IniFormat))
-{
-}
+{ }
 
-Preferences::Preferences(std::unique_ptr<QSettings> settings)
-    : m_settings(std::move(settings))
-{
-}
+Preferences::Preferences(std::unique_ptr<QSettings> settings) : m_settings(std::move(settings)) { }
 
 Preferences::~Preferences() = default;
 

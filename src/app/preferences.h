@@ -18,8 +18,8 @@ public:
         const char *name;
         double fallback; // used whenever the stored number reads as exactly 0
     };
-    static constexpr NumberKey TickerWidth{"tickerWidth", 200.0};
-    static constexpr NumberKey TickerSpeed{"tickerSpeed", 0.8};
+    static constexpr NumberKey TickerWidth {"tickerWidth", 200.0};
+    static constexpr NumberKey TickerSpeed {"tickerSpeed", 0.8};
     static constexpr const char *HiddenJournals = "hiddenJournals";
     static constexpr const char *LaunchAtLogin = "launchAtLogin";
 

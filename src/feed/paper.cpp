@@ -13,10 +13,7 @@ class PaperBuilder
 {
 public:
     // `capacity` must bound the total size of every string appended.
-    explicit PaperBuilder(qsizetype capacity)
-        : m_text(capacity, Qt::Uninitialized)
-    {
-    }
+    explicit PaperBuilder(qsizetype capacity) : m_text(capacity, Qt::Uninitialized) { }
 
     void append(Paper &paper, Paper::Field field, std::string_view text)
     {
@@ -40,9 +37,10 @@ private:
 };
 
 Paper::Paper(const QString &title, const QString &link, const QString &journal, const QString &tier,
-             const QString &author, const QString &date)
+    const QString &author, const QString &date)
 {
-    const std::array<const QString *, FieldCount> fields{&title, &link, &journal, &tier, &author, &date};
+    const std::array<const QString *, FieldCount> fields {
+        &title, &link, &journal, &tier, &author, &date};
     for (int field = 0; field < FieldCount; ++field) {
         m_bounds[field] = m_text.size();
         m_text += fields[field]->toUtf8();
@@ -63,8 +61,8 @@ namespace {
 using simdjson::dom::element;
 using simdjson::dom::element_type;
 
-constexpr std::array<std::string_view, Paper::FieldCount> kPaperMembers{"title", "link",   "journal",
-                                                                        "tier",  "author", "date"};
+constexpr std::array<std::string_view, Paper::FieldCount> kPaperMembers {
+    "title", "link", "journal", "tier", "author", "date"};
 
 QString typeName(element_type type)
 {
@@ -109,8 +107,10 @@ Paper::Field fieldOf(std::string_view key)
     const auto is = [key](Paper::Field field) { return key == kPaperMembers[size_t(field)]; };
     switch (key.size()) {
     case 4:
-        return is(Paper::Link) ? Paper::Link : is(Paper::Tier) ? Paper::Tier : is(Paper::Date) ? Paper::Date
-                                                                                              : Paper::FieldCount;
+        return is(Paper::Link) ? Paper::Link
+            : is(Paper::Tier)  ? Paper::Tier
+            : is(Paper::Date)  ? Paper::Date
+                               : Paper::FieldCount;
     case 5:
         return is(Paper::Title) ? Paper::Title : Paper::FieldCount;
     case 6:
@@ -124,7 +124,8 @@ Paper::Field fieldOf(std::string_view key)
 
 // Fills `paper` from `value`, or returns the first failure in field order. The
 // failure's text is only built when there is one: decoding is the hot path.
-std::optional<QString> decodePaper(element value, qsizetype index, Paper &paper, PaperBuilder &builder)
+std::optional<QString> decodePaper(
+    element value, qsizetype index, Paper &paper, PaperBuilder &builder)
 {
     simdjson::dom::object object;
     if (value.get(object) != simdjson::SUCCESS)
@@ -132,7 +133,7 @@ std::optional<QString> decodePaper(element value, qsizetype index, Paper &paper,
 
     // One pass over the members; a repeated name counts at its first occurrence.
     std::array<element, Paper::FieldCount> members;
-    std::array<bool, Paper::FieldCount> present{};
+    std::array<bool, Paper::FieldCount> present {};
     for (const simdjson::dom::key_value_pair pair : object) {
         const Paper::Field field = fieldOf(pair.key);
         if (field != Paper::FieldCount && !present[field]) {
@@ -149,7 +150,8 @@ std::optional<QString> decodePaper(element value, qsizetype index, Paper &paper,
         std::string_view text;
         if (member.get(text) != simdjson::SUCCESS) {
             if (member.is_null())
-                return QStringLiteral("%1: null value, expected string").arg(memberPlace(index, name));
+                return QStringLiteral("%1: null value, expected string")
+                    .arg(memberPlace(index, name));
             return typeMismatch(memberPlace(index, name), "string", member.type());
         }
         builder.append(paper, Paper::Field(field), text);
@@ -159,7 +161,7 @@ std::optional<QString> decodePaper(element value, qsizetype index, Paper &paper,
 
 PaperDecodeResult failure(QString description)
 {
-    return PaperDecodeResult{std::nullopt, std::move(description)};
+    return PaperDecodeResult {std::nullopt, std::move(description)};
 }
 
 } // namespace
@@ -201,7 +203,7 @@ PaperDecodeResult decodePaperResponse(QByteArrayView body)
         ++index;
     }
     builder.finish(response.papers);
-    return PaperDecodeResult{std::move(response), QString()};
+    return PaperDecodeResult {std::move(response), QString()};
 }
 
 QByteArray encodePaper(const Paper &paper)
@@ -212,11 +214,12 @@ QByteArray encodePaper(const Paper &paper)
         if (field > 0)
             out += ',';
         out += '"';
-        out += QByteArrayView(kPaperMembers[size_t(field)].data(), qsizetype(kPaperMembers[size_t(field)].size()));
+        out += QByteArrayView(
+            kPaperMembers[size_t(field)].data(), qsizetype(kPaperMembers[size_t(field)].size()));
         out += "\":";
         // A one-element array serialises the string with JSON's escaping rules.
-        const QByteArray quoted
-            = QJsonDocument(QJsonArray{paper.text(Paper::Field(field))}).toJson(QJsonDocument::Compact);
+        const QByteArray quoted = QJsonDocument(QJsonArray {paper.text(Paper::Field(field))})
+                                      .toJson(QJsonDocument::Compact);
         out += QByteArrayView(quoted).sliced(1, quoted.size() - 2);
     }
     out += '}';

@@ -20,7 +20,7 @@ public:
 
     Paper() = default;
     Paper(const QString &title, const QString &link, const QString &journal, const QString &tier,
-          const QString &author, const QString &date);
+        const QString &author, const QString &date);
 
     QString title() const { return text(Title); }
     QString link() const { return text(Link); }
@@ -32,14 +32,16 @@ public:
     QString text(Field field) const { return QString::fromUtf8(utf8(field)); }
     QByteArrayView utf8(Field field) const
     {
-        return QByteArrayView(m_text).sliced(m_bounds[field], m_bounds[field + 1] - m_bounds[field]);
+        return QByteArrayView(m_text).sliced(
+            m_bounds[field], m_bounds[field + 1] - m_bounds[field]);
     }
 
     // The record's identity: title immediately followed by link.
     // Title and link lie next to each other in the buffer.
     QString id() const
     {
-        return QString::fromUtf8(QByteArrayView(m_text).sliced(m_bounds[Title], m_bounds[Journal] - m_bounds[Title]));
+        return QString::fromUtf8(
+            QByteArrayView(m_text).sliced(m_bounds[Title], m_bounds[Journal] - m_bounds[Title]));
     }
 
     friend bool operator==(const Paper &a, const Paper &b);
@@ -49,7 +51,7 @@ private:
 
     QByteArray m_text;
     // Field i is m_text[m_bounds[i], m_bounds[i + 1]).
-    std::array<qsizetype, FieldCount + 1> m_bounds{};
+    std::array<qsizetype, FieldCount + 1> m_bounds {};
 };
 
 // The feed document: the papers in the order of the JSON array.

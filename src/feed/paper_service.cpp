@@ -24,9 +24,10 @@ bool isTransportError(QNetworkReply::NetworkError error, bool hasHttpStatus)
 {
     if (error == QNetworkReply::NoError)
         return false;
-    const bool statusError
-        = (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
-        || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
+    const bool statusError = (error >= QNetworkReply::ContentAccessDenied
+                                 && error <= QNetworkReply::UnknownContentError)
+        || (error >= QNetworkReply::InternalServerError
+            && error <= QNetworkReply::UnknownServerError);
     return !(statusError && hasHttpStatus);
 }
 
@@ -65,20 +66,23 @@ void guardReply(QNetworkReply *reply, const PaperService::Config &config)
     deadline->start();
 
     const std::int64_t cap = config.maxBodyBytes;
-    const QString tooLarge = QStringLiteral("Response larger than the %1 MiB limit").arg(formatMiB(cap));
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, idle, abortWith, cap, tooLarge] {
-        idle->start();
-        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() > cap)
-            abortWith(tooLarge);
-    });
+    const QString tooLarge
+        = QStringLiteral("Response larger than the %1 MiB limit").arg(formatMiB(cap));
+    QObject::connect(
+        reply, &QNetworkReply::metaDataChanged, reply, [reply, idle, abortWith, cap, tooLarge] {
+            idle->start();
+            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+            if (length.isValid() && length.toLongLong() > cap)
+                abortWith(tooLarge);
+        });
     // readyRead, not downloadProgress: progress signals are rate-limited and can
     // miss data that arrives in quick bursts.
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, idle, abortWith, cap, tooLarge] {
-        idle->start();
-        if (reply->bytesAvailable() > cap)
-            abortWith(tooLarge);
-    });
+    QObject::connect(
+        reply, &QNetworkReply::readyRead, reply, [reply, idle, abortWith, cap, tooLarge] {
+            idle->start();
+            if (reply->bytesAvailable() > cap)
+                abortWith(tooLarge);
+        });
 }
 
 } // namespace
@@ -95,15 +99,13 @@ PaperService &PaperService::shared()
 {
     // Parented to the application object, so it goes when the event loop's owner goes.
     static PaperService *const service
-        = new PaperService(Config::fromEndpoint(quilletFeedEndpoint()), std::make_unique<QtTimers>(),
-                           QCoreApplication::instance());
+        = new PaperService(Config::fromEndpoint(quilletFeedEndpoint()),
+            std::make_unique<QtTimers>(), QCoreApplication::instance());
     return *service;
 }
 
 PaperService::PaperService(Config config, std::unique_ptr<Timers> timers, QObject *parent)
-    : QObject(parent)
-    , m_config(std::move(config))
-    , m_timers(std::move(timers))
+    : QObject(parent), m_config(std::move(config)), m_timers(std::move(timers))
 {
     m_session.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
     m_session.setAutoDeleteReplies(false);
@@ -144,12 +146,13 @@ void PaperService::fetch()
     cancelRetry();
 
     QNetworkRequest request(m_config.apiURL);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(
+        QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     if (!m_config.extraCaCertificates.isEmpty()) {
         QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
-        ssl.setCaCertificates(QSslConfiguration::systemCaCertificates()
-                              + m_config.extraCaCertificates);
+        ssl.setCaCertificates(
+            QSslConfiguration::systemCaCertificates() + m_config.extraCaCertificates);
         request.setSslConfiguration(ssl);
     }
     // TLS errors are never ignored: no handler for sslErrors exists.
@@ -165,16 +168,19 @@ void PaperService::handleReplyFinished(QNetworkReply *reply)
     const bool hasHttpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
 
     if (!abortReason.isEmpty() || isTransportError(reply->error(), hasHttpStatus)) {
-        Diagnostics::log(QStringLiteral("Fetch error: ") + (abortReason.isEmpty() ? reply->errorString() : abortReason));
-        QMetaObject::invokeMethod(this, [this] { handleFetchFailure(QStringLiteral("Failed to load papers")); },
-                                  Qt::QueuedConnection);
+        Diagnostics::log(QStringLiteral("Fetch error: ")
+            + (abortReason.isEmpty() ? reply->errorString() : abortReason));
+        QMetaObject::invokeMethod(
+            this, [this] { handleFetchFailure(QStringLiteral("Failed to load papers")); },
+            Qt::QueuedConnection);
         return;
     }
     if (!hasHttpStatus) {
         // No fault reported, yet no HTTP answer either: nothing to decode.
         Diagnostics::log(QStringLiteral("No data received"));
-        QMetaObject::invokeMethod(this, [this] { handleFetchFailure(QStringLiteral("No data received")); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { handleFetchFailure(QStringLiteral("No data received")); },
+            Qt::QueuedConnection);
         return;
     }
 
@@ -208,9 +214,11 @@ void PaperService::handleFetchFailure(const QString &message)
         const std::chrono::seconds delay = baseRetryDelay * (std::int64_t(1) << m_retryCount);
         ++m_retryCount;
         const QString seconds = QString::number(delay.count());
-        Diagnostics::log(QStringLiteral("Retry %1/%2 in %3s").arg(m_retryCount).arg(retryLimit).arg(seconds));
+        Diagnostics::log(
+            QStringLiteral("Retry %1/%2 in %3s").arg(m_retryCount).arg(retryLimit).arg(seconds));
         if (onError)
-            onError(message + QStringLiteral(" \u2014 retrying in ") + seconds + QStringLiteral("s\u2026"));
+            onError(message + QStringLiteral(" \u2014 retrying in ") + seconds
+                + QStringLiteral("s\u2026"));
         // An earlier retry timer, if any, is deliberately left running: the fetch it
         // starts cancels this one.
         m_retryTimer = m_timers->startOnce(delay, [self = QPointer(this)] {

@@ -32,9 +32,9 @@ public:
         QUrl apiURL;
         QList<QSslCertificate> extraCaCertificates;
         // No byte for this long (connecting included) fails the fetch.
-        std::chrono::milliseconds idleTimeout{std::chrono::seconds(30)};
+        std::chrono::milliseconds idleTimeout {std::chrono::seconds(30)};
         // The whole transfer must finish within this.
-        std::chrono::milliseconds transferTimeout{std::chrono::seconds(60)};
+        std::chrono::milliseconds transferTimeout {std::chrono::seconds(60)};
         // Larger bodies are refused while downloading: a feed is a few hundred KiB.
         std::int64_t maxBodyBytes = 32 * 1024 * 1024;
 
@@ -42,7 +42,7 @@ public:
     };
 
     static constexpr int retryLimit = 4;
-    static constexpr std::chrono::seconds baseRetryDelay{30};
+    static constexpr std::chrono::seconds baseRetryDelay {30};
 
     // The instance for the program, built on first use from the build's endpoint.
     static PaperService &shared();

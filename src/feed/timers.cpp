@@ -35,17 +35,18 @@ Timers::Id QtTimers::start(std::chrono::milliseconds interval, bool once, Callba
     timer->setTimerType(interval >= std::chrono::seconds(10) ? Qt::CoarseTimer : Qt::PreciseTimer);
     timer->setSingleShot(once);
     timer->setInterval(interval);
-    QObject::connect(timer, &QTimer::timeout, timer, [this, id, once, callback = std::move(callback)] {
-        if (once) {
-            // Forget the timer before the callback, which may start new ones.
-            const auto it = m_timers.find(id);
-            if (it != m_timers.end()) {
-                it->second->deleteLater();
-                m_timers.erase(it);
+    QObject::connect(
+        timer, &QTimer::timeout, timer, [this, id, once, callback = std::move(callback)] {
+            if (once) {
+                // Forget the timer before the callback, which may start new ones.
+                const auto it = m_timers.find(id);
+                if (it != m_timers.end()) {
+                    it->second->deleteLater();
+                    m_timers.erase(it);
+                }
             }
-        }
-        callback();
-    });
+            callback();
+        });
     m_timers.emplace(id, timer);
     timer->start();
     return id;

@@ -9,7 +9,7 @@
 namespace {
 
 // Listed in the order the product documents them; the order carries no meaning.
-constexpr std::array<std::pair<const char16_t *, const char16_t *>, 133> kRows{{
+constexpr std::array<std::pair<const char16_t *, const char16_t *>, 133> kRows {{
     {u"JPE Just Accepted", u"Journal of Political Economy"},
     {u"AER Forthcoming", u"American Economic Review"},
     {u"QJE Advance", u"Quarterly Journal of Economics"},
@@ -114,7 +114,8 @@ constexpr std::array<std::pair<const char16_t *, const char16_t *>, 133> kRows{{
     {u"APSR First View", u"American Political Science Review"},
     {u"JP Just Accepted", u"Journal of Politics"},
     {u"JEPsy in Progress", u"Journal of Economic Psychology"},
-    {u"JAERE Just Accepted", u"Journal of the Association of Environmental and Resource Economists"},
+    {u"JAERE Just Accepted",
+        u"Journal of the Association of Environmental and Resource Economists"},
     {u"JASA Latest", u"Journal of the American Statistical Association"},
     {u"JHousingE in Progress", u"Journal of Housing Economics"},
     {u"WE Early View", u"World Economy"},

@@ -34,10 +34,7 @@ JournalFilterWindow &JournalFilterWindow::shared()
     return window;
 }
 
-JournalFilterWindow::JournalFilterWindow(Preferences &preferences)
-    : m_preferences(preferences)
-{
-}
+JournalFilterWindow::JournalFilterWindow(Preferences &preferences) : m_preferences(preferences) { }
 
 JournalFilterWindow::~JournalFilterWindow()
 {
@@ -63,13 +60,14 @@ void JournalFilterWindow::showWindow()
 
 void JournalFilterWindow::buildWindow()
 {
-    auto *window = new QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint
-                                            | Qt::WindowCloseButtonHint);
+    auto *window = new QWidget(nullptr,
+        Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(QStringLiteral("Select Journals to Display"));
     const QSize size(panelWidth, panelHeight);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
-        window->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, screen->availableGeometry()));
+        window->setGeometry(QStyle::alignedRect(
+            Qt::LeftToRight, Qt::AlignCenter, size, screen->availableGeometry()));
     else
         window->resize(size);
     window->installEventFilter(this);

@@ -26,7 +26,7 @@ namespace {
 
 // A 230×26 row with a caption and a continuous slider.
 QSlider *addSliderRow(QMenu *menu, const QString &caption, int minimum, int maximum, int value,
-                      const QString &objectName)
+    const QString &objectName)
 {
     auto *row = new QWidget;
     row->setFixedSize(230, 26);
@@ -93,16 +93,17 @@ void TickerController::addBottomControls(QMenu *menu)
 
     menu->addSeparator();
     MenuText::addStyledLine(menu, QStringLiteral("Display Settings"), MenuText::font(11, true),
-                            QGuiApplication::palette().color(QPalette::PlaceholderText),
-                            QStringLiteral("displaySettings"));
+        QGuiApplication::palette().color(QPalette::PlaceholderText),
+        QStringLiteral("displaySettings"));
 
     QSlider *width = addSliderRow(menu, QStringLiteral("Width:"), 100, 600,
-                                  int(std::lround(m_preferences.tickerWidth())), QStringLiteral("widthSlider"));
+        int(std::lround(m_preferences.tickerWidth())), QStringLiteral("widthSlider"));
     connect(width, &QSlider::valueChanged, this, [this](int value) { widthChanged(value); });
     // The slider counts hundredths: QSlider is integer-based.
     QSlider *speed = addSliderRow(menu, QStringLiteral("Speed:"), 10, 500,
-                                  int(std::lround(m_preferences.tickerSpeed() * 100)), QStringLiteral("speedSlider"));
-    connect(speed, &QSlider::valueChanged, this, [this](int value) { speedChanged(value / 100.0); });
+        int(std::lround(m_preferences.tickerSpeed() * 100)), QStringLiteral("speedSlider"));
+    connect(
+        speed, &QSlider::valueChanged, this, [this](int value) { speedChanged(value / 100.0); });
 
     menu->addSeparator();
     QAction *refresh = menu->addAction(QStringLiteral("\u21BB Refresh Now"));
@@ -155,7 +156,8 @@ void TickerController::toggleLaunchAtLogin(QAction *item)
     m_preferences.setLaunchAtLogin(newValue);
     item->setChecked(newValue);
     LoginItem &loginItem = m_env.loginItem();
-    const LoginItem::Result result = newValue ? loginItem.registerItem() : loginItem.unregisterItem();
+    const LoginItem::Result result
+        = newValue ? loginItem.registerItem() : loginItem.unregisterItem();
     if (!result.ok)
         Diagnostics::log(QStringLiteral("Launch at Login error: ") + result.errorDescription);
 }

@@ -30,8 +30,8 @@ QString elided(const QString &text, const QFont &font)
     return QFontMetrics(font).elidedText(oneLine, Qt::ElideRight, maxLineWidth);
 }
 
-QWidgetAction *addStyledLine(QMenu *menu, const QString &text, const QFont &font, const QColor &color,
-                             const QString &objectName)
+QWidgetAction *addStyledLine(QMenu *menu, const QString &text, const QFont &font,
+    const QColor &color, const QString &objectName)
 {
     auto *label = new QLabel;
     label->setTextFormat(Qt::PlainText);

@@ -20,7 +20,7 @@ QString escapeMnemonic(const QString &text);
 QString elided(const QString &text, const QFont &font);
 
 // A disabled line in its own font and colour (an action's text cannot carry a colour).
-QWidgetAction *addStyledLine(QMenu *menu, const QString &text, const QFont &font, const QColor &color,
-                             const QString &objectName);
+QWidgetAction *addStyledLine(QMenu *menu, const QString &text, const QFont &font,
+    const QColor &color, const QString &objectName);
 
 } // namespace MenuText

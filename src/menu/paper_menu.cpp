@@ -34,8 +34,9 @@ void TickerController::menuNeedsUpdate(QMenu *menu)
     menu->clear();
 
     if (m_displayPapers.isEmpty()) {
-        QAction *placeholder = menu->addAction(m_allPapers.isEmpty() ? QStringLiteral("No papers loaded yet")
-                                                                     : QStringLiteral("All papers hidden by filter"));
+        QAction *placeholder = menu->addAction(m_allPapers.isEmpty()
+                ? QStringLiteral("No papers loaded yet")
+                : QStringLiteral("All papers hidden by filter"));
         placeholder->setEnabled(false);
         placeholder->setObjectName(QStringLiteral("placeholder"));
         addBottomControls(menu);
@@ -50,21 +51,22 @@ void TickerController::menuNeedsUpdate(QMenu *menu)
 
     const Paper &paper = m_displayPapers[qsizetype(m_currentIndex)];
     const QPalette palette = QGuiApplication::palette();
-    MenuText::addStyledLine(menu, getFullName(paper), MenuText::font(12, true), palette.color(QPalette::Link),
-                            QStringLiteral("journalLine"));
+    MenuText::addStyledLine(menu, getFullName(paper), MenuText::font(12, true),
+        palette.color(QPalette::Link), QStringLiteral("journalLine"));
 
     const QFont titleFont = MenuText::font(13, true);
-    QAction *title = menu->addAction(MenuText::escapeMnemonic(MenuText::elided(paper.title(), titleFont)));
+    QAction *title
+        = menu->addAction(MenuText::escapeMnemonic(MenuText::elided(paper.title(), titleFont)));
     title->setFont(titleFont);
     title->setObjectName(QStringLiteral("titleLine"));
     title->setToolTip({});
     connect(title, &QAction::triggered, this, &TickerController::openCurrentPaper);
 
-    MenuText::addStyledLine(menu, paper.author(), MenuText::font(12, false), palette.color(QPalette::WindowText),
-                            QStringLiteral("authorLine"));
+    MenuText::addStyledLine(menu, paper.author(), MenuText::font(12, false),
+        palette.color(QPalette::WindowText), QStringLiteral("authorLine"));
     if (!paper.utf8(Paper::Date).isEmpty())
         MenuText::addStyledLine(menu, paper.date(), MenuText::font(11, false),
-                                palette.color(QPalette::PlaceholderText), QStringLiteral("dateLine"));
+            palette.color(QPalette::PlaceholderText), QStringLiteral("dateLine"));
     menu->addSeparator();
     addBottomControls(menu);
 }
@@ -84,7 +86,8 @@ void TickerController::openCurrentPaper()
             return;
     }
     if (!isWebLink(url)) {
-        Diagnostics::log(QStringLiteral("Refused to open a link that is not a web address: ") + link);
+        Diagnostics::log(
+            QStringLiteral("Refused to open a link that is not a web address: ") + link);
         return;
     }
     m_env.openUrl(url);

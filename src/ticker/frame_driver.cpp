@@ -7,8 +7,7 @@ int g_liveDrivers = 0;
 }
 
 FrameDriver::FrameDriver(std::function<void()> callback, QObject *parent)
-    : QObject(parent)
-    , m_callback(std::move(callback))
+    : QObject(parent), m_callback(std::move(callback))
 {
     ++g_liveDrivers;
     m_timer.setSingleShot(true);

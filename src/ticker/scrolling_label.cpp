@@ -37,13 +37,14 @@ void ScrollingLabel::sizeToFit()
 {
     if (!m_textSize.isValid() || m_textSize.isNull()) {
         const QFontMetricsF metrics(m_font);
-        m_textSize = QSizeF(std::ceil(metrics.horizontalAdvance(m_text)), std::ceil(metrics.height()));
+        m_textSize
+            = QSizeF(std::ceil(metrics.horizontalAdvance(m_text)), std::ceil(metrics.height()));
     }
     m_frame.setSize(m_textSize);
 }
 
-void ScrollingLabel::paint(QPainter &painter, QPointF origin, const QColor &color,
-                           qreal devicePixelRatio) const
+void ScrollingLabel::paint(
+    QPainter &painter, QPointF origin, const QColor &color, qreal devicePixelRatio) const
 {
     if (m_text.isEmpty())
         return;
@@ -56,15 +57,15 @@ void ScrollingLabel::paint(QPainter &painter, QPointF origin, const QColor &colo
     }
     if (!m_pixmapValid || m_pixmapColor != color || m_pixmapRatio != devicePixelRatio) {
         const QSize size(int(std::ceil(m_frame.width() * devicePixelRatio)),
-                         int(std::ceil(m_frame.height() * devicePixelRatio)));
+            int(std::ceil(m_frame.height() * devicePixelRatio)));
         m_pixmap = QPixmap(size.expandedTo(QSize(1, 1)));
         m_pixmap.setDevicePixelRatio(devicePixelRatio);
         m_pixmap.fill(Qt::transparent);
         QPainter p(&m_pixmap);
         p.setFont(m_font);
         p.setPen(color);
-        p.drawText(QRectF(QPointF(0, 0), m_frame.size()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                   m_text);
+        p.drawText(QRectF(QPointF(0, 0), m_frame.size()),
+            Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, m_text);
         m_pixmapColor = color;
         m_pixmapRatio = devicePixelRatio;
         m_pixmapValid = true;

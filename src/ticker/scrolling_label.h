@@ -30,7 +30,8 @@ public:
     const QFont &font() const { return m_font; }
 
     // Draws the label with its top-left at `origin` (device-independent pixels).
-    void paint(QPainter &painter, QPointF origin, const QColor &color, qreal devicePixelRatio) const;
+    void paint(
+        QPainter &painter, QPointF origin, const QColor &color, qreal devicePixelRatio) const;
 
 private:
     QString m_text;

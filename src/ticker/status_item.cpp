@@ -29,11 +29,10 @@ bool StatusItem::platformHasButton()
     return QGuiApplication::primaryScreen() != nullptr;
 }
 
-StatusItem::StatusItem(double length)
-    : m_length(length)
-    , m_backingStore(this)
+StatusItem::StatusItem(double length) : m_length(length), m_backingStore(this)
 {
-    setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
+    setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+        | Qt::WindowDoesNotAcceptFocus);
     setTitle(QStringLiteral("Quillet"));
     resize(pixelWidth(length), stripHeight);
     placeOnScreen();
@@ -121,7 +120,8 @@ void StatusItem::paint(bool force)
     const bool visible = drawn.intersects(container);
     const bool paintedVisible = m_paintedX != INT_MIN
         && QRectF(QPointF(m_paintedX, drawn.y()), drawn.size()).intersects(container);
-    if (!force && m_paintedText == m_label.text() && (x == m_paintedX || (!visible && !paintedVisible)))
+    if (!force && m_paintedText == m_label.text()
+        && (x == m_paintedX || (!visible && !paintedVisible)))
         return;
 
     const QRect region = force ? QRect(QPoint(0, 0), size()) : container;
@@ -132,7 +132,8 @@ void StatusItem::paint(bool force)
         painter.fillRect(region, palette.color(QPalette::Window));
         painter.setClipRect(container);
         if (visible)
-            m_label.paint(painter, drawn.topLeft(), palette.color(QPalette::WindowText), devicePixelRatio());
+            m_label.paint(
+                painter, drawn.topLeft(), palette.color(QPalette::WindowText), devicePixelRatio());
     }
     m_backingStore.endPaint();
     m_backingStore.flush(region);
@@ -170,13 +171,15 @@ void StatusItem::ensureTrayIcon()
         m_trayWatch->deleteLater();
         m_trayWatch = nullptr;
     }
-    m_trayIcon = std::make_unique<QSystemTrayIcon>(QIcon(QStringLiteral(":/quillet/quillet-tray.svg")));
+    m_trayIcon
+        = std::make_unique<QSystemTrayIcon>(QIcon(QStringLiteral(":/quillet/quillet-tray.svg")));
     m_trayIcon->setToolTip(QStringLiteral("Quillet"));
     m_trayIcon->setContextMenu(m_menu.get());
-    connect(m_trayIcon.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger && m_menu && !m_menu->isVisible())
-            m_menu->popup(QCursor::pos());
-    });
+    connect(m_trayIcon.get(), &QSystemTrayIcon::activated, this,
+        [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger && m_menu && !m_menu->isVisible())
+                m_menu->popup(QCursor::pos());
+        });
     m_trayIcon->show();
 }
 

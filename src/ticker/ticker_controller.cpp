@@ -16,7 +16,7 @@
 
 TickerController::Environment TickerController::Environment::standard()
 {
-    return Environment{
+    return Environment {
         Preferences::standard(),
         &PaperService::shared,
         &JournalFilterWindow::shared,
@@ -27,10 +27,8 @@ TickerController::Environment TickerController::Environment::standard()
 }
 
 TickerController::TickerController(Environment environment)
-    : m_env(std::move(environment))
-    , m_preferences(m_env.preferences)
-{
-}
+    : m_env(std::move(environment)), m_preferences(m_env.preferences)
+{ }
 
 TickerController::~TickerController() = default;
 
@@ -40,14 +38,15 @@ void TickerController::setup()
         return; // nowhere to show anything: no views, no menu, no callbacks
 
     m_statusItem = std::make_unique<StatusItem>(m_preferences.tickerWidth());
-    m_statusItem->setContainerFrame(
-        QRectF(containerInset, 0, m_preferences.tickerWidth() - 2 * containerInset, StatusItem::stripHeight));
+    m_statusItem->setContainerFrame(QRectF(containerInset, 0,
+        m_preferences.tickerWidth() - 2 * containerInset, StatusItem::stripHeight));
 
     ScrollingLabel &scrollingLabel = label();
     scrollingLabel.setText(QStringLiteral("Loading..."));
     scrollingLabel.sizeToFit();
     // Just beyond the right edge: nothing shows until the ticker first starts.
-    scrollingLabel.setFrame(QRectF(QPointF(containerWidth(), labelY), scrollingLabel.frame().size()));
+    scrollingLabel.setFrame(
+        QRectF(QPointF(containerWidth(), labelY), scrollingLabel.frame().size()));
     m_statusItem->labelChanged();
 
     auto menu = std::make_unique<QMenu>();
@@ -80,7 +79,8 @@ void TickerController::applyFiltersAndRestart()
 
     m_displayPapers.clear();
     for (const Paper &paper : std::as_const(m_allPapers)) {
-        if (!hidden.contains(JournalConstants::canonical(JournalConstants::fullName(paper.journal()))))
+        if (!hidden.contains(
+                JournalConstants::canonical(JournalConstants::fullName(paper.journal()))))
             m_displayPapers.append(paper);
     }
     if (!m_displayPapers.isEmpty())

@@ -93,21 +93,25 @@ private Q_SLOTS:
         QTest::addColumn<double>("speed");
         QTest::addColumn<bool>("launch");
         QTest::newRow("width junk") << QByteArray("tickerWidth=abc") << 200.0 << 0.8 << false;
-        QTest::newRow("width with unit") << QByteArray("tickerWidth=350px") << 200.0 << 0.8 << false;
+        QTest::newRow("width with unit")
+            << QByteArray("tickerWidth=350px") << 200.0 << 0.8 << false;
         QTest::newRow("width empty") << QByteArray("tickerWidth=") << 200.0 << 0.8 << false;
         QTest::newRow("width -0") << QByteArray("tickerWidth=-0") << 200.0 << 0.8 << false;
         QTest::newRow("width blanks") << QByteArray("tickerWidth= 350 ") << 350.0 << 0.8 << false;
-        QTest::newRow("width quoted blanks") << QByteArray("tickerWidth=\" 350 \"") << 350.0 << 0.8 << false;
+        QTest::newRow("width quoted blanks")
+            << QByteArray("tickerWidth=\" 350 \"") << 350.0 << 0.8 << false;
         QTest::newRow("speed plain") << QByteArray("tickerSpeed=2.5") << 200.0 << 2.5 << false;
         QTest::newRow("speed 0.0") << QByteArray("tickerSpeed=0.0") << 200.0 << 0.8 << false;
         QTest::newRow("speed nan") << QByteArray("tickerSpeed=nan") << 200.0 << 0.8 << false;
         // INI splits an unquoted comma into a list.
-        QTest::newRow("speed decimal comma") << QByteArray("tickerSpeed=2,5") << 200.0 << 0.8 << false;
+        QTest::newRow("speed decimal comma")
+            << QByteArray("tickerSpeed=2,5") << 200.0 << 0.8 << false;
         QTest::newRow("launch true") << QByteArray("launchAtLogin=true") << 200.0 << 0.8 << true;
         QTest::newRow("launch 1") << QByteArray("launchAtLogin=1") << 200.0 << 0.8 << true;
         QTest::newRow("launch false") << QByteArray("launchAtLogin=false") << 200.0 << 0.8 << false;
         QTest::newRow("launch 0") << QByteArray("launchAtLogin=0") << 200.0 << 0.8 << false;
-        QTest::newRow("launch junk") << QByteArray("launchAtLogin=yes please") << 200.0 << 0.8 << false;
+        QTest::newRow("launch junk")
+            << QByteArray("launchAtLogin=yes please") << 200.0 << 0.8 << false;
         QTest::newRow("launch empty") << QByteArray("launchAtLogin=") << 200.0 << 0.8 << false;
     }
     void handEdited()
@@ -138,12 +142,11 @@ private Q_SLOTS:
     void hiddenJournalsRoundTrip_data()
     {
         QTest::addColumn<QStringList>("names");
-        QTest::newRow("empty") << QStringList{};
-        QTest::newRow("one") << QStringList{QStringLiteral("Economica")};
+        QTest::newRow("empty") << QStringList {};
+        QTest::newRow("one") << QStringList {QStringLiteral("Economica")};
         QTest::newRow("one with commas and &")
-            << QStringList{QStringLiteral("Journal of Law, Economics, & Organization")};
-        QTest::newRow("several, order kept") << QStringList{
-            QStringLiteral("World Economy"),
+            << QStringList {QStringLiteral("Journal of Law, Economics, & Organization")};
+        QTest::newRow("several, order kept") << QStringList {QStringLiteral("World Economy"),
             QStringLiteral("Journal of Money, Credit and Banking"),
             QStringLiteral("Journal of Banking & Finance"),
             QStringLiteral("American Economic Journal: Applied Economics"),

@@ -12,7 +12,8 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr auto kPollInterval = 1800s;
-const QByteArray kOnePaper = R"({"papers": [{"title": "T", "link": "L", "journal": "J", "tier": "1", "author": "A", "date": "D"}]})";
+const QByteArray kOnePaper
+    = R"({"papers": [{"title": "T", "link": "L", "journal": "J", "tier": "1", "author": "A", "date": "D"}]})";
 
 TestHttpsServer::Response answer(int status, const QByteArray &body)
 {
@@ -56,7 +57,8 @@ struct Harness
 
 QString retrying(const char *message, int seconds)
 {
-    return QString::fromUtf8(message) + QStringLiteral(" \u2014 retrying in %1s\u2026").arg(seconds);
+    return QString::fromUtf8(message)
+        + QStringLiteral(" \u2014 retrying in %1s\u2026").arg(seconds);
 }
 
 } // namespace
@@ -88,7 +90,8 @@ void TestPaperService::runOfFailuresFollowsTheSchedule()
         QTRY_COMPARE(h.errors.size(), retry);
         QCOMPARE(h.errors.last(), retrying("Failed to parse papers", delays[retry - 1]));
         QCOMPARE(h.service->retryCount(), retry);
-        QCOMPARE(h.timers->untilNext(), std::chrono::milliseconds(std::chrono::seconds(delays[retry - 1])));
+        QCOMPARE(h.timers->untilNext(),
+            std::chrono::milliseconds(std::chrono::seconds(delays[retry - 1])));
         // Nothing fires a moment early.
         h.timers->advance(std::chrono::seconds(delays[retry - 1]) - 1ms);
         QCOMPARE(h.server.requestCount(), retry);
@@ -96,7 +99,8 @@ void TestPaperService::runOfFailuresFollowsTheSchedule()
         QTRY_COMPARE(h.server.requestCount(), retry + 1);
     }
     QTRY_COMPARE(h.errors.size(), 5);
-    QCOMPARE(h.errors.last(), QStringLiteral("Failed to parse papers \u2014 check your connection"));
+    QCOMPARE(
+        h.errors.last(), QStringLiteral("Failed to parse papers \u2014 check your connection"));
     QCOMPARE(h.service->retryCount(), 0);
     QVERIFY(!h.service->hasPendingRetry());
 
@@ -110,13 +114,14 @@ void TestPaperService::runOfFailuresFollowsTheSchedule()
 
     const QStringList steps = log.linesStartingWith(QStringLiteral("[Quillet] Retry "))
         + log.linesStartingWith(QStringLiteral("[Quillet] All retries"));
-    QCOMPARE(steps, (QStringList{u"[Quillet] Retry 1/4 in 30s"_qs, u"[Quillet] Retry 2/4 in 60s"_qs,
-                                 u"[Quillet] Retry 3/4 in 120s"_qs, u"[Quillet] Retry 4/4 in 240s"_qs,
-                                 u"[Quillet] Retry 1/4 in 30s"_qs, u"[Quillet] All retries exhausted"_qs}));
+    QCOMPARE(steps,
+        (QStringList {u"[Quillet] Retry 1/4 in 30s"_qs, u"[Quillet] Retry 2/4 in 60s"_qs,
+            u"[Quillet] Retry 3/4 in 120s"_qs, u"[Quillet] Retry 4/4 in 240s"_qs,
+            u"[Quillet] Retry 1/4 in 30s"_qs, u"[Quillet] All retries exhausted"_qs}));
     // Each outcome line comes before its failure step's line.
     const QStringList lines = log.lines();
     QVERIFY(lines.indexOf(QRegularExpression(u"^\\[Quillet\\] Decode error: .+"_qs))
-            < lines.indexOf(u"[Quillet] Retry 1/4 in 30s"_qs));
+        < lines.indexOf(u"[Quillet] Retry 1/4 in 30s"_qs));
     QCOMPARE(log.linesStartingWith(u"[Quillet] Decode error: "_qs).size(), 6);
 }
 
@@ -177,7 +182,7 @@ void TestPaperService::pollFetchContinuesTheRun()
     QTRY_COMPARE(h.errors.size(), 1); // retry 1 in 30 s
     h.timers->advance(30s);
     QTRY_COMPARE(h.errors.size(), 2); // retry 2 in 60 s, due at 90 s
-    h.timers->advance(30s);           // the poll at 60 s cancels it
+    h.timers->advance(30s); // the poll at 60 s cancels it
     QTRY_COMPARE(h.errors.size(), 3);
     QCOMPARE(h.errors.last(), retrying("Failed to parse papers", 120));
     QVERIFY(log.lines().contains(u"[Quillet] Retry 3/4 in 120s"_qs));

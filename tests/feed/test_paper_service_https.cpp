@@ -19,8 +19,8 @@ const QByteArray kTwoPapers
       R"({"title": "Lotteries and Labour Supply", "link": "https://example.org/p/2", "journal": "JDE in Press", )"
       R"("tier": "2", "author": "Kwame Mensah", "date": ""}]})";
 
-TestHttpsServer::Response response(int status, const QByteArray &body, Mode mode = Mode::Normal,
-                                   qint64 streamBytes = 0)
+TestHttpsServer::Response response(
+    int status, const QByteArray &body, Mode mode = Mode::Normal, qint64 streamBytes = 0)
 {
     TestHttpsServer::Response r;
     r.status = status;
@@ -51,36 +51,40 @@ void TestPaperServiceHttps::fetchOutcome_data()
 {
     QTest::addColumn<TestHttpsServer::Response>("answer");
     QTest::addColumn<bool>("untrusted");
-    QTest::addColumn<QString>("logLine");  // the outcome's log line, as a prefix
+    QTest::addColumn<QString>("logLine"); // the outcome's log line, as a prefix
     QTest::addColumn<QString>("errorText"); // given to onError; empty for a success
 
     const QString retry = QStringLiteral(" \u2014 retrying in 30s\u2026");
     const QString load = u"Failed to load papers"_qs + retry;
     const QString parse = u"Failed to parse papers"_qs + retry;
 
-    QTest::addRow("200 with a feed") << response(200, kTwoPapers) << false << u"[Quillet] Loaded 2 papers"_qs << QString();
-    QTest::addRow("404 with a feed") << response(404, kTwoPapers) << false << u"[Quillet] Loaded 2 papers"_qs << QString();
+    QTest::addRow("200 with a feed")
+        << response(200, kTwoPapers) << false << u"[Quillet] Loaded 2 papers"_qs << QString();
+    QTest::addRow("404 with a feed")
+        << response(404, kTwoPapers) << false << u"[Quillet] Loaded 2 papers"_qs << QString();
     QTest::addRow("200 with an empty feed") << response(200, "{\"papers\": []}") << false
                                             << u"[Quillet] Loaded 0 papers"_qs << QString();
     QTest::addRow("500 with HTML") << response(500, "<html><h1>Internal error</h1></html>") << false
                                    << u"[Quillet] Decode error: "_qs << parse;
-    QTest::addRow("200 with an empty body") << response(200, QByteArray()) << false
-                                            << u"[Quillet] Decode error: not a valid JSON document"_qs << parse;
-    QTest::addRow("stall before headers") << response(200, kTwoPapers, Mode::StallBeforeHeaders) << false
-                                          << u"[Quillet] Fetch error: Timed out: nothing received for 400 ms"_qs
-                                          << load;
-    QTest::addRow("stall mid body") << response(200, kTwoPapers, Mode::StallMidBody) << false
-                                    << u"[Quillet] Fetch error: Timed out: nothing received for 400 ms"_qs << load;
+    QTest::addRow("200 with an empty body")
+        << response(200, QByteArray()) << false
+        << u"[Quillet] Decode error: not a valid JSON document"_qs << parse;
+    QTest::addRow("stall before headers")
+        << response(200, kTwoPapers, Mode::StallBeforeHeaders) << false
+        << u"[Quillet] Fetch error: Timed out: nothing received for 400 ms"_qs << load;
+    QTest::addRow("stall mid body")
+        << response(200, kTwoPapers, Mode::StallMidBody) << false
+        << u"[Quillet] Fetch error: Timed out: nothing received for 400 ms"_qs << load;
     QTest::addRow("hang up without an answer") << response(200, {}, Mode::CloseImmediately) << false
                                                << u"[Quillet] Fetch error: "_qs << load;
-    QTest::addRow("untrusted certificate") << response(200, kTwoPapers) << true << u"[Quillet] Fetch error: "_qs
-                                           << load;
-    QTest::addRow("oversized, declared length") << response(200, {}, Mode::Oversized, 64 * kCap) << false
-                                                << u"[Quillet] Fetch error: Response larger than the 1 MiB limit"_qs
-                                                << load;
-    QTest::addRow("oversized, no length") << response(200, {}, Mode::OversizedNoLength, 64 * kCap) << false
-                                          << u"[Quillet] Fetch error: Response larger than the 1 MiB limit"_qs
-                                          << load;
+    QTest::addRow("untrusted certificate")
+        << response(200, kTwoPapers) << true << u"[Quillet] Fetch error: "_qs << load;
+    QTest::addRow("oversized, declared length")
+        << response(200, {}, Mode::Oversized, 64 * kCap) << false
+        << u"[Quillet] Fetch error: Response larger than the 1 MiB limit"_qs << load;
+    QTest::addRow("oversized, no length")
+        << response(200, {}, Mode::OversizedNoLength, 64 * kCap) << false
+        << u"[Quillet] Fetch error: Response larger than the 1 MiB limit"_qs << load;
 }
 
 void TestPaperServiceHttps::fetchOutcome()
@@ -111,7 +115,7 @@ void TestPaperServiceHttps::fetchOutcome()
     const QStringList outcome = log.linesStartingWith(logLine);
     QVERIFY2(outcome.size() == 1, qPrintable(log.lines().join(u'\n')));
     QVERIFY2(outcome.first().size() > logLine.size() || !logLine.endsWith(u' '),
-             "the failure's description is missing");
+        "the failure's description is missing");
     if (errorText.isEmpty()) {
         QCOMPARE(service.retryCount(), 0);
         QCOMPARE(service.papers(), updates.first());
@@ -124,7 +128,8 @@ void TestPaperServiceHttps::fetchOutcome()
         QVERIFY(log.lines().contains(u"[Quillet] Retry 1/4 in 30s"_qs));
     }
     if (answer.mode == Mode::Oversized || answer.mode == Mode::OversizedNoLength)
-        QVERIFY2(server.bodyBytesSent() < 16 * kCap, "the oversized body was read much further than the cap");
+        QVERIFY2(server.bodyBytesSent() < 16 * kCap,
+            "the oversized body was read much further than the cap");
 }
 
 void TestPaperServiceHttps::refusedConnectionIsAFetchError()

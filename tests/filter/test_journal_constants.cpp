@@ -20,10 +20,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QStringList>("labels");
-        QTest::newRow("development") << QStringLiteral("Journal of Development Economics")
-                                     << QStringList{QStringLiteral("JDE in Press"), QStringLiteral("JDE in Progress")};
+        QTest::newRow("development")
+            << QStringLiteral("Journal of Development Economics")
+            << QStringList {QStringLiteral("JDE in Press"), QStringLiteral("JDE in Progress")};
         QTest::newRow("urban") << QStringLiteral("Journal of Urban Economics")
-                               << QStringList{QStringLiteral("JUE in Press"), QStringLiteral("JUE in Progress")};
+                               << QStringList {QStringLiteral("JUE in Press"),
+                                      QStringLiteral("JUE in Progress")};
     }
     void namesWithTwoLabels()
     {
@@ -40,16 +42,20 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("label with comma name") << QStringLiteral("JLEO Advance")
-                                               << QStringLiteral("Journal of Law, Economics, & Organization");
+        QTest::newRow("label with comma name") << QStringLiteral(
+            "JLEO Advance") << QStringLiteral("Journal of Law, Economics, & Organization");
         QTest::newRow("label with &") << QStringLiteral("JA&E in Press")
                                       << QStringLiteral("Journal of Accounting and Economics");
         QTest::newRow("label equals name") << QStringLiteral("Annual Review of Economics")
                                            << QStringLiteral("Annual Review of Economics");
-        QTest::newRow("lower case") << QStringLiteral("jde in press") << QStringLiteral("jde in press");
-        QTest::newRow("trailing blank") << QStringLiteral("JDE in Press ") << QStringLiteral("JDE in Press ");
-        QTest::newRow("leading blank") << QStringLiteral(" JDE in Press") << QStringLiteral(" JDE in Press");
-        QTest::newRow("unknown") << QStringLiteral("NBER Working Papers") << QStringLiteral("NBER Working Papers");
+        QTest::newRow("lower case")
+            << QStringLiteral("jde in press") << QStringLiteral("jde in press");
+        QTest::newRow("trailing blank")
+            << QStringLiteral("JDE in Press ") << QStringLiteral("JDE in Press ");
+        QTest::newRow("leading blank")
+            << QStringLiteral(" JDE in Press") << QStringLiteral(" JDE in Press");
+        QTest::newRow("unknown") << QStringLiteral("NBER Working Papers")
+                                 << QStringLiteral("NBER Working Papers");
         QTest::newRow("unknown, decomposed accent kept as given")
             << QStringLiteral("Revue e\u0301conomique") << QStringLiteral("Revue e\u0301conomique");
         QTest::newRow("empty") << QString() << QString();
@@ -72,11 +78,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("earlier");
         QTest::addColumn<QString>("later");
-        QTest::newRow("space before letter") << QStringLiteral("Econometric Theory") << QStringLiteral("Econometrica");
-        QTest::newRow("capital before lower") << QStringLiteral("Journal of Accounting Research")
-                                              << QStringLiteral("Journal of Accounting and Economics");
-        QTest::newRow("U before t") << QStringLiteral("Journal of Urban Economics")
-                                    << QStringLiteral("Journal of the American Statistical Association");
+        QTest::newRow("space before letter")
+            << QStringLiteral("Econometric Theory") << QStringLiteral("Econometrica");
+        QTest::newRow("capital before lower")
+            << QStringLiteral("Journal of Accounting Research")
+            << QStringLiteral("Journal of Accounting and Economics");
+        QTest::newRow("U before t")
+            << QStringLiteral("Journal of Urban Economics")
+            << QStringLiteral("Journal of the American Statistical Association");
     }
     void order()
     {
@@ -91,12 +100,13 @@ private Q_SLOTS:
     void ends()
     {
         const QStringList &names = JournalConstants::sortedFullNames();
-        QCOMPARE(names.first(3), (QStringList{QStringLiteral("Accounting, Organizations and Society"),
-                                              QStringLiteral("American Economic Journal: Applied Economics"),
-                                              QStringLiteral("American Economic Journal: Economic Policy")}));
-        QCOMPARE(names.last(3), (QStringList{QStringLiteral("World Bank Economic Review"),
-                                             QStringLiteral("World Development"),
-                                             QStringLiteral("World Economy")}));
+        QCOMPARE(names.first(3),
+            (QStringList {QStringLiteral("Accounting, Organizations and Society"),
+                QStringLiteral("American Economic Journal: Applied Economics"),
+                QStringLiteral("American Economic Journal: Economic Policy")}));
+        QCOMPARE(names.last(3),
+            (QStringList {QStringLiteral("World Bank Economic Review"),
+                QStringLiteral("World Development"), QStringLiteral("World Economy")}));
     }
 
     void strictlyAscendingByCodePoint()
@@ -107,7 +117,7 @@ private Q_SLOTS:
             const QList<uint> b = names.at(i).toUcs4();
             // Strict: also rejects a repeated name.
             QVERIFY2(std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end()),
-                     qPrintable(names.at(i - 1) + QLatin1String(" !< ") + names.at(i)));
+                qPrintable(names.at(i - 1) + QLatin1String(" !< ") + names.at(i)));
         }
     }
 

@@ -26,8 +26,8 @@ struct Fixture
 {
     QTemporaryDir dir;
     QString file = dir.filePath(QStringLiteral("prefs.conf"));
-    Preferences preferences{file};
-    JournalFilterWindow filter{preferences};
+    Preferences preferences {file};
+    JournalFilterWindow filter {preferences};
     int changes = 0;
     QStringList storedAtCallback;
 
@@ -50,7 +50,8 @@ struct Fixture
         filter.window()->findChild<QScrollArea *>()->ensureWidgetVisible(checkbox);
         QStyleOptionButton option;
         option.initFrom(checkbox);
-        const QRect indicator = checkbox->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, checkbox);
+        const QRect indicator
+            = checkbox->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, checkbox);
         QTest::mouseClick(checkbox, Qt::LeftButton, {}, indicator.center());
     }
     void press(const QString &buttonText) const
@@ -118,10 +119,13 @@ void TestJournalFilterWindow::clicksStoreUncheckedNamesInDisplayOrder_data()
 {
     QTest::addColumn<QStringList>("clicks");
     QTest::addColumn<QStringList>("stored");
-    QTest::addRow("one") << QStringList{DevEcon} << QStringList{DevEcon};
-    QTest::addRow("display order, not click order") << QStringList{WorldEconomy, Aos} << QStringList{Aos, WorldEconomy};
-    QTest::addRow("unchecked then checked again") << QStringList{DevEcon, DevEcon} << QStringList{};
-    QTest::addRow("ampersand names, unescaped") << QStringList{LawEcon, Banking} << QStringList{Banking, LawEcon};
+    QTest::addRow("one") << QStringList {DevEcon} << QStringList {DevEcon};
+    QTest::addRow("display order, not click order")
+        << QStringList {WorldEconomy, Aos} << QStringList {Aos, WorldEconomy};
+    QTest::addRow("unchecked then checked again")
+        << QStringList {DevEcon, DevEcon} << QStringList {};
+    QTest::addRow("ampersand names, unescaped")
+        << QStringList {LawEcon, Banking} << QStringList {Banking, LawEcon};
 }
 
 void TestJournalFilterWindow::clicksStoreUncheckedNamesInDisplayOrder()
@@ -148,7 +152,8 @@ void TestJournalFilterWindow::namesReadAsWritten()
     for (const QCheckBox *checkbox : f.filter.checkboxes()) {
         const QString name = checkbox->property("journalName").toString();
         QVERIFY2(QKeySequence::mnemonic(checkbox->text()).isEmpty(), qPrintable(name));
-        QCOMPARE(QString(checkbox->text()).replace(QStringLiteral("&&"), QStringLiteral("&")), name);
+        QCOMPARE(
+            QString(checkbox->text()).replace(QStringLiteral("&&"), QStringLiteral("&")), name);
     }
     QCOMPARE(f.box(Banking)->text(), u"Journal of Banking && Finance"_qs);
 }
@@ -160,11 +165,14 @@ void TestJournalFilterWindow::bulkButtonsStoreOnce_data()
     QTest::addColumn<bool>("storeFirst");
     QTest::addColumn<QStringList>("before");
     QTest::addColumn<QStringList>("after");
-    QTest::addRow("deselect, all on") << u"Deselect All"_qs << false << QStringList{} << all;
+    QTest::addRow("deselect, all on") << u"Deselect All"_qs << false << QStringList {} << all;
     QTest::addRow("deselect, all already off") << u"Deselect All"_qs << true << all << all;
-    QTest::addRow("deselect, some off out of order") << u"Deselect All"_qs << true << QStringList{WorldEconomy, Aos} << all;
-    QTest::addRow("select, some off") << u"Select All"_qs << true << QStringList{Banking, DevEcon} << QStringList{};
-    QTest::addRow("select, nothing stored") << u"Select All"_qs << false << QStringList{} << QStringList{};
+    QTest::addRow("deselect, some off out of order")
+        << u"Deselect All"_qs << true << QStringList {WorldEconomy, Aos} << all;
+    QTest::addRow("select, some off")
+        << u"Select All"_qs << true << QStringList {Banking, DevEcon} << QStringList {};
+    QTest::addRow("select, nothing stored")
+        << u"Select All"_qs << false << QStringList {} << QStringList {};
 }
 
 void TestJournalFilterWindow::bulkButtonsStoreOnce()
@@ -202,7 +210,7 @@ void TestJournalFilterWindow::showingAgainKeepsTheOpenPanelAsIs()
     f.filter.showWindow();
     QCOMPARE(f.filter.window(), panel);
     QCOMPARE(f.filter.checkboxes(), boxes);
-    QCOMPARE(f.unchecked(), QStringList{DevEcon});
+    QCOMPARE(f.unchecked(), QStringList {DevEcon});
     QCOMPARE(f.changes, 1);
 }
 
@@ -216,18 +224,18 @@ void TestJournalFilterWindow::closingStoresNothingAndReopeningRereads()
     QVERIFY(!f.filter.window());
     QVERIFY(f.filter.checkboxes().isEmpty());
     QTRY_VERIFY(!panel); // deleted, not merely hidden
-    QCOMPARE(f.preferences.hiddenJournals(), QStringList{WorldEconomy});
+    QCOMPARE(f.preferences.hiddenJournals(), QStringList {WorldEconomy});
     QCOMPARE(f.changes, 0);
 
     const QString unknown = QStringLiteral("No Such Journal");
     f.preferences.setHiddenJournals({WorldEconomy, unknown, Banking});
     f.filter.showWindow();
     QVERIFY(f.filter.window() && f.filter.window()->isVisible());
-    QCOMPARE(f.unchecked(), (QStringList{Banking, WorldEconomy}));
+    QCOMPARE(f.unchecked(), (QStringList {Banking, WorldEconomy}));
 
     // The next change rewrites the list from the boxes: unknown names drop out.
     f.click(Aos);
-    QCOMPARE(f.preferences.hiddenJournals(), (QStringList{Aos, Banking, WorldEconomy}));
+    QCOMPARE(f.preferences.hiddenJournals(), (QStringList {Aos, Banking, WorldEconomy}));
     QCOMPARE(f.changes, 1);
 }
 

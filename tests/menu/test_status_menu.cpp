@@ -19,25 +19,29 @@
 
 namespace {
 
-Paper paper(const QString &title, const QString &journal, const QString &date, const QString &link = {})
+Paper paper(
+    const QString &title, const QString &journal, const QString &date, const QString &link = {})
 {
-    return Paper{title, link.isEmpty() ? QStringLiteral("https://papers.example.org/1") : link, journal,
-                 QStringLiteral("1"), QStringLiteral("Mar\u00eda Ib\u00e1\u00f1ez, Tomasz Wr\u00f3bel"), date};
+    return Paper {title, link.isEmpty() ? QStringLiteral("https://papers.example.org/1") : link,
+        journal, QStringLiteral("1"),
+        QStringLiteral("Mar\u00eda Ib\u00e1\u00f1ez, Tomasz Wr\u00f3bel"), date};
 }
 
 struct Fixture
 {
     QTemporaryDir dir;
-    Preferences preferences{dir.filePath(QStringLiteral("prefs.conf"))};
-    PaperService service{PaperService::Config{}, std::make_unique<FakeTimers>()};
-    JournalFilterWindow filterWindow{preferences};
-    LoginItem loginItem{dir.filePath(QStringLiteral("config")), QStringLiteral("/usr/bin/quillet")};
+    Preferences preferences {dir.filePath(QStringLiteral("prefs.conf"))};
+    PaperService service {PaperService::Config {}, std::make_unique<FakeTimers>()};
+    JournalFilterWindow filterWindow {preferences};
+    LoginItem loginItem {
+        dir.filePath(QStringLiteral("config")), QStringLiteral("/usr/bin/quillet")};
     QList<QUrl> opened;
     int quits = 0;
-    TickerController controller{TickerController::Environment{
-        preferences, [this]() -> PaperService & { return service; },
-        [this]() -> JournalFilterWindow & { return filterWindow; }, [this]() -> LoginItem & { return loginItem; },
-        [this](const QUrl &url) { opened.append(url); }, [this] { ++quits; }}};
+    TickerController controller {
+        TickerController::Environment {preferences, [this]() -> PaperService & { return service; },
+            [this]() -> JournalFilterWindow & { return filterWindow; },
+            [this]() -> LoginItem & { return loginItem; },
+            [this](const QUrl &url) { opened.append(url); }, [this] { ++quits; }}};
 
     Fixture() { controller.setup(); }
     QMenu *menu() const { return controller.statusItem()->menu(); }
@@ -51,13 +55,19 @@ struct Fixture
         return lines;
     }
     void close() { menu()->aboutToHide(); }
-    QAction *action(const char *name) const { return menu()->findChild<QAction *>(QLatin1String(name)); }
-    QSlider *slider(const char *name) const { return menu()->findChild<QSlider *>(QLatin1String(name)); }
+    QAction *action(const char *name) const
+    {
+        return menu()->findChild<QAction *>(QLatin1String(name));
+    }
+    QSlider *slider(const char *name) const
+    {
+        return menu()->findChild<QSlider *>(QLatin1String(name));
+    }
 };
 
-const QStringList kControls{u"Journal Filters..."_qs, u"-"_qs, u"Display Settings"_qs, QString(), QString(),
-                            u"-"_qs, u"\u21BB Refresh Now"_qs, u"Launch at Login"_qs, u"-"_qs,
-                            u"Quit Quillet"_qs};
+const QStringList kControls {u"Journal Filters..."_qs, u"-"_qs, u"Display Settings"_qs, QString(),
+    QString(), u"-"_qs, u"\u21BB Refresh Now"_qs, u"Launch at Login"_qs, u"-"_qs,
+    u"Quit Quillet"_qs};
 
 } // namespace
 
@@ -88,22 +98,24 @@ void TestStatusMenu::linesInEachState_data()
     QTest::addColumn<QStringList>("block");
 
     const QString authors = u"Mar\u00eda Ib\u00e1\u00f1ez, Tomasz Wr\u00f3bel"_qs;
-    QTest::addRow("before the first fetch") << QList<Paper>() << QStringList() << QStringList{u"No papers loaded yet"_qs};
-    QTest::addRow("all hidden") << QList<Paper>{paper(u"T"_qs, u"JDE in Press"_qs, u"2026-12-01"_qs)}
-                                << QStringList{u"Journal of Development Economics"_qs}
-                                << QStringList{u"All papers hidden by filter"_qs};
-    QTest::addRow("with a date") << QList<Paper>{paper(u"Ports & Prices"_qs, u"JDE in Press"_qs, u"2026-12-01"_qs)}
-                                 << QStringList()
-                                 << QStringList{u"Journal of Development Economics"_qs, u"Ports && Prices"_qs, authors,
-                                                u"2026-12-01"_qs, u"-"_qs};
-    QTest::addRow("without a date") << QList<Paper>{paper(u"T"_qs, u"AER Forthcoming"_qs, QString())} << QStringList()
-                                    << QStringList{u"American Economic Review"_qs, u"T"_qs, authors, u"-"_qs};
-    QTest::addRow("blank date is shown") << QList<Paper>{paper(u"T"_qs, u"AER Forthcoming"_qs, u" "_qs)}
-                                         << QStringList()
-                                         << QStringList{u"American Economic Review"_qs, u"T"_qs, authors, u" "_qs, u"-"_qs};
-    QTest::addRow("label not in the table") << QList<Paper>{paper(u"T"_qs, u"jpe just accepted"_qs, QString())}
-                                            << QStringList()
-                                            << QStringList{u"jpe just accepted"_qs, u"T"_qs, authors, u"-"_qs};
+    QTest::addRow("before the first fetch")
+        << QList<Paper>() << QStringList() << QStringList {u"No papers loaded yet"_qs};
+    QTest::addRow("all hidden") << QList<Paper> {paper(u"T"_qs, u"JDE in Press"_qs,
+        u"2026-12-01"_qs)} << QStringList {u"Journal of Development Economics"_qs}
+                                << QStringList {u"All papers hidden by filter"_qs};
+    QTest::addRow("with a date") << QList<Paper> {paper(u"Ports & Prices"_qs, u"JDE in Press"_qs,
+        u"2026-12-01"_qs)} << QStringList()
+                                 << QStringList {u"Journal of Development Economics"_qs,
+                                        u"Ports && Prices"_qs, authors, u"2026-12-01"_qs, u"-"_qs};
+    QTest::addRow("without a date")
+        << QList<Paper> {paper(u"T"_qs, u"AER Forthcoming"_qs, QString())} << QStringList()
+        << QStringList {u"American Economic Review"_qs, u"T"_qs, authors, u"-"_qs};
+    QTest::addRow("blank date is shown")
+        << QList<Paper> {paper(u"T"_qs, u"AER Forthcoming"_qs, u" "_qs)} << QStringList()
+        << QStringList {u"American Economic Review"_qs, u"T"_qs, authors, u" "_qs, u"-"_qs};
+    QTest::addRow("label not in the table")
+        << QList<Paper> {paper(u"T"_qs, u"jpe just accepted"_qs, QString())} << QStringList()
+        << QStringList {u"jpe just accepted"_qs, u"T"_qs, authors, u"-"_qs};
 }
 
 void TestStatusMenu::linesInEachState()
@@ -127,13 +139,13 @@ void TestStatusMenu::titleIsPlainTextAndOpensTheLink()
 {
     Fixture f;
     f.service.onUpdate({paper(u"<b>Bold</b> & brave"_qs, u"JPE Just Accepted"_qs, QString(),
-                              u"https://papers.example.org/bold"_qs)});
+        u"https://papers.example.org/bold"_qs)});
     f.open();
     QAction *title = f.action("titleLine");
     QVERIFY(title && title->isEnabled());
     QCOMPARE(title->text(), u"<b>Bold</b> && brave"_qs);
     title->trigger();
-    QCOMPARE(f.opened, QList<QUrl>{QUrl(u"https://papers.example.org/bold"_qs)});
+    QCOMPARE(f.opened, QList<QUrl> {QUrl(u"https://papers.example.org/bold"_qs)});
     // Every other paper line is informational.
     for (const char *name : {"journalLine", "authorLine"})
         QVERIFY(!f.action(name)->isEnabled());
@@ -192,8 +204,8 @@ void TestStatusMenu::openCurrentPaper_data()
     QTest::addRow("valid with a query") << u"https://papers.example.org/p?id=7&v=2"_qs
                                         << u"https://papers.example.org/p?id=7&v=2"_qs << false;
     QTest::addRow("space, percent and number sign")
-        << u"https://papers.example.org/a b%20c#d?x=1"_qs << u"https://papers.example.org/a%20b%2520c%23d?x=1"_qs
-        << false;
+        << u"https://papers.example.org/a b%20c#d?x=1"_qs
+        << u"https://papers.example.org/a%20b%2520c%23d?x=1"_qs << false;
     QTest::addRow("empty") << QString() << QString() << false;
     QTest::addRow("file") << u"file:///etc/passwd"_qs << QString() << true;
     QTest::addRow("javascript") << u"javascript:alert(1)"_qs << QString() << true;
@@ -211,7 +223,7 @@ void TestStatusMenu::openCurrentPaper()
     StdoutCapture log;
     Fixture f;
     f.service.onUpdate({paper(u"T"_qs, u"JPE Just Accepted"_qs, QString(), u"x"_qs)});
-    f.service.onUpdate({Paper{u"T"_qs, link, u"J"_qs, {}, {}, {}}});
+    f.service.onUpdate({Paper {u"T"_qs, link, u"J"_qs, {}, {}, {}}});
     f.controller.openCurrentPaper();
     if (opened.isEmpty()) {
         QVERIFY(f.opened.isEmpty());
@@ -283,7 +295,8 @@ void TestStatusMenu::refreshRestartsCurrentPaperAndFetches()
 void TestStatusMenu::filterWindowCallbackInstalledOnce()
 {
     Fixture f;
-    f.service.onUpdate({paper(u"one"_qs, u"JDE in Press"_qs, QString()), paper(u"two"_qs, u"AER Forthcoming"_qs, QString())});
+    f.service.onUpdate({paper(u"one"_qs, u"JDE in Press"_qs, QString()),
+        paper(u"two"_qs, u"AER Forthcoming"_qs, QString())});
     for (int i = 0; i < 3; ++i) {
         f.open();
         f.action("journalFilters")->trigger();

@@ -5,14 +5,14 @@ using std::chrono::milliseconds;
 Timers::Id FakeTimers::startRepeating(milliseconds period, Callback callback)
 {
     const Id id = m_nextId++;
-    m_timers.emplace(id, Entry{m_now + period, period, std::move(callback)});
+    m_timers.emplace(id, Entry {m_now + period, period, std::move(callback)});
     return id;
 }
 
 Timers::Id FakeTimers::startOnce(milliseconds delay, Callback callback)
 {
     const Id id = m_nextId++;
-    m_timers.emplace(id, Entry{m_now + delay, milliseconds(0), std::move(callback)});
+    m_timers.emplace(id, Entry {m_now + delay, milliseconds(0), std::move(callback)});
     return id;
 }
 
@@ -28,7 +28,8 @@ void FakeTimers::advance(milliseconds by)
         // Earliest due first; ties go to the older timer.
         auto next = m_timers.end();
         for (auto it = m_timers.begin(); it != m_timers.end(); ++it)
-            if (it->second.due <= target && (next == m_timers.end() || it->second.due < next->second.due))
+            if (it->second.due <= target
+                && (next == m_timers.end() || it->second.due < next->second.due))
                 next = it;
         if (next == m_timers.end())
             break;

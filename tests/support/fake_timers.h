@@ -31,6 +31,6 @@ private:
         Callback callback;
     };
     std::map<Id, Entry> m_timers;
-    std::chrono::milliseconds m_now{0};
+    std::chrono::milliseconds m_now {0};
     Id m_nextId = 1;
 };

@@ -75,8 +75,7 @@ TestHttpsServer::Response TestHttpsServer::Response::withHeader(
 }
 
 TestHttpsServer::TestHttpsServer(Identity identity, QObject *parent)
-    : QTcpServer(parent)
-    , m_identity(identity)
+    : QTcpServer(parent), m_identity(identity)
 {
     m_defaultResponse.body = R"({"papers": []})";
 }
@@ -185,7 +184,7 @@ void TestHttpsServer::incomingConnection(qintptr socketDescriptor)
     configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
     socket->setSslConfiguration(configuration);
 
-    m_connections.insert(socket, Connection{});
+    m_connections.insert(socket, Connection {});
 
     connect(socket, &QSslSocket::encrypted, this, [this, socket] {
         const auto it = m_connections.find(socket);

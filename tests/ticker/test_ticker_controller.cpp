@@ -15,17 +15,17 @@ namespace {
 
 Paper paper(const QString &title, const QString &journal = QStringLiteral("JPE Just Accepted"))
 {
-    return Paper{title, QStringLiteral("https://papers.example.org/") + title, journal, QStringLiteral("1"),
-                 QStringLiteral("A. Author"), QStringLiteral("2026-12-01")};
+    return Paper {title, QStringLiteral("https://papers.example.org/") + title, journal,
+        QStringLiteral("1"), QStringLiteral("A. Author"), QStringLiteral("2026-12-01")};
 }
 
 struct Fixture
 {
     QTemporaryDir dir;
-    Preferences preferences{dir.filePath(QStringLiteral("prefs.conf"))};
-    PaperService service{PaperService::Config{}, std::make_unique<FakeTimers>()};
-    TickerController controller{TickerController::Environment{
-        preferences, [this]() -> PaperService & { return service; }, nullptr, nullptr, nullptr, nullptr}};
+    Preferences preferences {dir.filePath(QStringLiteral("prefs.conf"))};
+    PaperService service {PaperService::Config {}, std::make_unique<FakeTimers>()};
+    TickerController controller {TickerController::Environment {preferences,
+        [this]() -> PaperService & { return service; }, nullptr, nullptr, nullptr, nullptr}};
 
     explicit Fixture(double width = 0)
     {
@@ -145,12 +145,12 @@ void TestTickerController::titlesCycleInFeedOrder()
     Fixture f;
     f.preferences.setTickerSpeed(5.0);
     f.deliver({paper(u"one"_qs), paper(u"two"_qs), paper(u"three"_qs)});
-    QStringList seen{f.label().text()};
+    QStringList seen {f.label().text()};
     for (int i = 0; i < 3; ++i) {
         QVERIFY(f.ticksUntilTextChanges() > 0);
         seen.append(f.label().text());
     }
-    QCOMPARE(seen, (QStringList{u"one"_qs, u"two"_qs, u"three"_qs, u"one"_qs}));
+    QCOMPARE(seen, (QStringList {u"one"_qs, u"two"_qs, u"three"_qs, u"one"_qs}));
 
     // A single paper repeats for ever.
     f.deliver({paper(u"solo"_qs)});
@@ -281,27 +281,29 @@ void TestTickerController::filtering_data()
     QTest::addColumn<QStringList>("shown");
     QTest::addColumn<QString>("label");
 
-    const QList<Paper> threeJournals{paper(u"p1"_qs, u"JPE Just Accepted"_qs), paper(u"d1"_qs, u"JDE in Press"_qs),
-                                     paper(u"p2"_qs, u"JPE Just Accepted"_qs), paper(u"a1"_qs, u"AER Forthcoming"_qs),
-                                     paper(u"d2"_qs, u"JDE in Progress"_qs)};
+    const QList<Paper> threeJournals {paper(u"p1"_qs, u"JPE Just Accepted"_qs),
+        paper(u"d1"_qs, u"JDE in Press"_qs), paper(u"p2"_qs, u"JPE Just Accepted"_qs),
+        paper(u"a1"_qs, u"AER Forthcoming"_qs), paper(u"d2"_qs, u"JDE in Progress"_qs)};
     QTest::addRow("one of three journals hidden")
-        << threeJournals << QStringList{u"Journal of Development Economics"_qs}
-        << QStringList{u"p1"_qs, u"p2"_qs, u"a1"_qs} << u"p1"_qs;
+        << threeJournals << QStringList {u"Journal of Development Economics"_qs}
+        << QStringList {u"p1"_qs, u"p2"_qs, u"a1"_qs} << u"p1"_qs;
     QTest::addRow("hiding by label does nothing")
-        << threeJournals << QStringList{u"JPE Just Accepted"_qs}
-        << QStringList{u"p1"_qs, u"d1"_qs, u"p2"_qs, u"a1"_qs, u"d2"_qs} << u"p1"_qs;
+        << threeJournals << QStringList {u"JPE Just Accepted"_qs}
+        << QStringList {u"p1"_qs, u"d1"_qs, u"p2"_qs, u"a1"_qs, u"d2"_qs} << u"p1"_qs;
     QTest::addRow("label not in the table hides under itself")
-        << QList<Paper>{paper(u"w1"_qs, u"Working Paper Series"_qs), paper(u"p1"_qs)}
-        << QStringList{u"Working Paper Series"_qs} << QStringList{u"p1"_qs} << u"p1"_qs;
+        << QList<Paper> {paper(u"w1"_qs, u"Working Paper Series"_qs), paper(u"p1"_qs)}
+        << QStringList {u"Working Paper Series"_qs} << QStringList {u"p1"_qs} << u"p1"_qs;
     QTest::addRow("hidden name matching nothing")
-        << threeJournals << QStringList{u"Economica"_qs}
-        << QStringList{u"p1"_qs, u"d1"_qs, u"p2"_qs, u"a1"_qs, u"d2"_qs} << u"p1"_qs;
+        << threeJournals << QStringList {u"Economica"_qs}
+        << QStringList {u"p1"_qs, u"d1"_qs, u"p2"_qs, u"a1"_qs, u"d2"_qs} << u"p1"_qs;
     QTest::addRow("empty feed with hidden journals")
-        << QList<Paper>{} << QStringList{u"Economica"_qs} << QStringList{} << u"No papers today"_qs;
+        << QList<Paper> {} << QStringList {u"Economica"_qs} << QStringList {}
+        << u"No papers today"_qs;
     QTest::addRow("all hidden") << threeJournals
-                                << QStringList{u"Journal of Development Economics"_qs, u"Journal of Political Economy"_qs,
-                                               u"American Economic Review"_qs}
-                                << QStringList{} << u"No papers match filter"_qs;
+                                << QStringList {u"Journal of Development Economics"_qs,
+                                       u"Journal of Political Economy"_qs,
+                                       u"American Economic Review"_qs}
+                                << QStringList {} << u"No papers match filter"_qs;
 }
 
 void TestTickerController::filtering()
