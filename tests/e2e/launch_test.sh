@@ -28,10 +28,10 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-e2e.XXXXXX")
 xvfb_pid='' server_pid='' app_pid=''
 
 stop() { # pid: TERM, a moment's grace polled for, then KILL
-  local pid=$1 i
+  local pid=$1
   [ -n "$pid" ] || return 0
   kill -TERM "$pid" 2>/dev/null || return 0
-  for i in $(seq 50); do
+  for _ in $(seq 50); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
   done

@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# Builds Quillet against a local HTTPS feed of invented papers
+# (demo/sample-feed.json, served on https://127.0.0.1:48443/ with the test CA)
+# and runs it.
+#
+#   bash scripts/demo.sh [--seconds N] [--shot FILE]
+#
+# With a display ($DISPLAY set) the strip appears at the top right of your
+# screen, using your own preferences, until Ctrl-C. Without one, the demo runs
+# on a private Xvfb with throwaway preferences for N seconds (default 5),
+# saves a screenshot of the whole screen to FILE (default shots/demo.png) and
+# prints its path.
+set -euo pipefail
+
+usage() { sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; }
+
+seconds=5
+shot=shots/demo.png
+while [ $# -gt 0 ]; do
+  case $1 in
+    --seconds) seconds=${2:?--seconds needs a number}; shift 2 ;;
+    --shot) shot=${2:?--shot needs a file name}; shift 2 ;;
+    -h | --help) usage; exit 0 ;;
+    *) echo "demo.sh: unknown argument '$1'" >&2; usage >&2; exit 2 ;;
+  esac
+done
+case $seconds in
+  '' | *[!0-9]*) echo "demo.sh: --seconds takes a whole number of seconds" >&2; exit 2 ;;
+esac
+# The shot is named relative to where the demo was started from.
+case $shot in
+  /*) ;;
+  *) shot="$PWD/$shot" ;;
+esac
+
+cd "$(dirname "$0")/.."
+root=$PWD
+port=48443
+
+bash scripts/install-deps.sh
+
+cmake -S . -B build/demo -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DQUILLET_BUILD_TESTS=OFF -DQUILLET_BUILD_BENCH=OFF \
+  -DQUILLET_FEED_URL=https://127.0.0.1:$port/ -DQUILLET_FEED_CA="$root/tests/data/tls/ca.pem"
+cmake --build build/demo --parallel "$(nproc)"
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/quillet-demo.XXXXXX")
+xvfb_pid='' server_pid='' app_pid='' tail_pid=''
+
+stop() { # pid: TERM, a moment's grace polled for, then KILL
+  local pid=$1
+  [ -n "$pid" ] || return 0
+  kill -TERM "$pid" 2>/dev/null || return 0
+  for _ in $(seq 50); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -KILL "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+
+cleanup() {
+  stop "$app_pid"
+  stop "$tail_pid"
+  stop "$server_pid"
+  stop "$xvfb_pid"
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Polls a command until it succeeds or `seconds` pass.
+wait_for() { # seconds, command...
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
+headless=false
+app_env=()
+if [ -z "${DISPLAY:-}" ]; then
+  headless=true
+  display=''
+  for n in $(seq 99 -1 80); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    # Either it answers, or it died because another server took the number first.
+    if wait_for 10 bash -c "xdpyinfo -display :$n >/dev/null 2>&1 || ! kill -0 $xvfb_pid 2>/dev/null" \
+      && xdpyinfo -display ":$n" >/dev/null 2>&1; then
+      display=":$n"
+      break
+    fi
+    stop "$xvfb_pid"
+    xvfb_pid=''
+  done
+  if [ -z "$display" ]; then
+    echo "demo.sh: could not start Xvfb on any of :80..:99" >&2
+    exit 1
+  fi
+  export DISPLAY=$display
+  # A throwaway preferences directory: the user's own stay untouched.
+  mkdir -p "$tmp/config"
+  app_env=(XDG_CONFIG_HOME="$tmp/config" QT_QPA_PLATFORM=xcb)
+  echo "No display: running on Xvfb $DISPLAY for $seconds s"
+fi
+
+python3 scripts/serve_feed.py --port "$port" \
+  --cert tests/data/tls/server.pem --key tests/data/tls/server.key \
+  --feed demo/sample-feed.json >"$tmp/server.out" &
+server_pid=$!
+if ! wait_for 20 bash -c "grep -q '^serving on' '$tmp/server.out' || ! kill -0 $server_pid 2>/dev/null" \
+  || ! grep -q '^serving on' "$tmp/server.out"; then
+  echo "demo.sh: the feed server did not start (is port $port taken?)" >&2
+  exit 1
+fi
+cat "$tmp/server.out"
+
+: >"$tmp/quillet.out"
+env "${app_env[@]}" build/demo/src/quillet >"$tmp/quillet.out" &
+app_pid=$!
+tail -n +1 -f --pid="$app_pid" "$tmp/quillet.out" &
+tail_pid=$!
+
+if ! $headless; then
+  echo "Quillet is running at the top right of your screen; Ctrl-C stops it."
+  wait "$app_pid" || true
+  exit 0
+fi
+
+started=$SECONDS
+strip_shown() { xdotool search --onlyvisible --name '^Quillet$' >/dev/null 2>&1; }
+if ! wait_for 20 strip_shown; then
+  echo "demo.sh: the Quillet strip never appeared" >&2
+  exit 1
+fi
+# A title rather than "Loading..." in the picture: wait for the feed, then let it scroll.
+wait_for 20 grep -q '^\[Quillet\] \(Loaded\|Fetch error\)' "$tmp/quillet.out" || true
+sleep $((seconds < 3 ? seconds : 3))
+mkdir -p "$(dirname "$shot")"
+import -display "$DISPLAY" -window root "$shot"
+echo "Screenshot: $shot"
+remaining=$((seconds - (SECONDS - started)))
+if [ "$remaining" -gt 0 ]; then
+  sleep "$remaining"
+fi
