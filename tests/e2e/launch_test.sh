@@ -202,5 +202,20 @@ pixels() { identify -format '%#' "$1" 2>/dev/null; }
 moved() { grab "$work/strip-2.png" && [ "$(pixels "$work/strip-1.png")" != "$(pixels "$work/strip-2.png")" ]; }
 check "strip's text scrolls" wait_for 10 moved
 
-check "program still running at the end" app_alive
+check "program still running" app_alive
+
+# --- clicking the strip opens the menu under it; choosing "Quit Quillet" ends the program
+below() { import -display "$DISPLAY" -window root -crop "240x120+$((x - 40))+$h" "$1" 2>/dev/null; }
+below "$work/below-closed.png"
+xdotool mousemove --sync "$((x + w / 2))" "$((y + h / 2))" click 1
+menu_open() { below "$work/below-open.png" && [ "$(pixels "$work/below-closed.png")" != "$(pixels "$work/below-open.png")" ]; }
+check "clicking the strip opens a menu under it" wait_for 5 menu_open
+# From no selection, Up selects the menu's last item, which is "Quit Quillet".
+xdotool key Up Return
+exited() { ! app_alive; }
+check "choosing the menu's last item ends the program" wait_for 10 exited
+wait "$app_pid"
+status=$?
+app_pid=''
+check "the program's exit status is 0 (got $status)" test "$status" -eq 0
 finish
