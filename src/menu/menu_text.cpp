@@ -1,5 +1,7 @@
 #include "menu/menu_text.h"
 
+#include "app/display_text.h"
+
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
@@ -24,10 +26,8 @@ QString escapeMnemonic(const QString &text)
 
 QString elided(const QString &text, const QFont &font)
 {
-    // One line: a title with line breaks still takes one menu row.
-    QString oneLine = text;
-    oneLine.replace(u'\n', u' ').replace(u'\r', u' ');
-    return QFontMetrics(font).elidedText(oneLine, Qt::ElideRight, maxLineWidth);
+    // Cleaning also makes it one line, and cuts text too long to lay out quickly.
+    return QFontMetrics(font).elidedText(DisplayText::clean(text), Qt::ElideRight, maxLineWidth);
 }
 
 QWidgetAction *addStyledLine(QMenu *menu, const QString &text, const QFont &font,
@@ -48,7 +48,7 @@ QWidgetAction *addStyledLine(QMenu *menu, const QString &text, const QFont &font
 
     auto *action = new QWidgetAction(menu);
     action->setDefaultWidget(label);
-    action->setText(text);
+    action->setText(DisplayText::clean(text));
     action->setEnabled(false);
     action->setObjectName(objectName);
     menu->addAction(action);

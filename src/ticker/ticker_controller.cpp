@@ -1,5 +1,6 @@
 #include "ticker/ticker_controller.h"
 
+#include "app/display_text.h"
 #include "app/preferences.h"
 #include "feed/paper_service.h"
 #include "filter/journal_constants.h"
@@ -101,7 +102,7 @@ void TickerController::showErrorMessage(const QString &message)
 void TickerController::putMessageOnLabel(const QString &message)
 {
     ScrollingLabel &scrollingLabel = label();
-    scrollingLabel.setText(message);
+    scrollingLabel.setText(DisplayText::clean(message));
     scrollingLabel.sizeToFit();
     scrollingLabel.setX(containerWidth());
     m_statusItem->labelChanged();
@@ -126,7 +127,7 @@ void TickerController::setupLabelForCurrentPaper()
     if (m_currentIndex < 0 || m_currentIndex >= m_displayPapers.size())
         return;
     ScrollingLabel &scrollingLabel = label();
-    scrollingLabel.setText(m_displayPapers[qsizetype(m_currentIndex)].title());
+    scrollingLabel.setText(DisplayText::clean(m_displayPapers[qsizetype(m_currentIndex)].title()));
     scrollingLabel.sizeToFit();
     scrollingLabel.setX(containerWidth());
     m_statusItem->labelChanged();

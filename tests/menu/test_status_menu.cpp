@@ -113,6 +113,10 @@ void TestStatusMenu::linesInEachState_data()
     QTest::addRow("blank date is shown")
         << QList<Paper> {paper(u"T"_qs, u"AER Forthcoming"_qs, u" "_qs)} << QStringList()
         << QStringList {u"American Economic Review"_qs, u"T"_qs, authors, u" "_qs, u"-"_qs};
+    QTest::addRow("direction overrides and controls taken out")
+        << QList<Paper> {paper(u"Rates\u202Eetar"_qs, u"Lab\u2066el"_qs, u"2026\u0007-12"_qs)}
+        << QStringList()
+        << QStringList {u"Label"_qs, u"Ratesetar"_qs, authors, u"2026 -12"_qs, u"-"_qs};
     QTest::addRow("label not in the table")
         << QList<Paper> {paper(u"T"_qs, u"jpe just accepted"_qs, QString())} << QStringList()
         << QStringList {u"jpe just accepted"_qs, u"T"_qs, authors, u"-"_qs};

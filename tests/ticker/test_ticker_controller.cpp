@@ -73,6 +73,7 @@ private Q_SLOTS:
     void messageCrossesOnceThenDriverRests();
     void restartsWhilePausedStartNothing();
     void atMostOneDriver();
+    void hostileTitlesAreShownSafely();
     void filtering_data();
     void filtering();
 };
@@ -272,6 +273,20 @@ void TestTickerController::atMostOneDriver()
     f.controller.menuDidClose();
     f.controller.menuDidClose();
     QCOMPARE(FrameDriver::liveCount(), 1);
+}
+
+void TestTickerController::hostileTitlesAreShownSafely()
+{
+    Fixture f;
+    const QString disguised = u"Annual report\u202Efdp.exe"_qs;
+    const QString huge(100000, u'W');
+    f.deliver({paper(disguised), paper(huge)});
+    QCOMPARE(f.label().text(), u"Annual reportfdp.exe"_qs);
+    QCOMPARE(f.controller.displayPapers().first().title(), disguised); // the record is untouched
+    f.preferences.setTickerSpeed(5000.0);
+    QVERIFY(f.ticksUntilTextChanges() > 0);
+    QCOMPARE(f.label().text().size(), 1001);
+    QVERIFY(f.label().frame().width() > 1000); // measured, not truncated further
 }
 
 void TestTickerController::filtering_data()
