@@ -11,6 +11,11 @@ packages=(
   libsimdjson-dev libbenchmark-dev libxcb1-dev
   # tests, demo and benchmarks: a display, X tools, certificates, screenshots
   xvfb xauth xdotool x11-utils openssl imagemagick python3 fonts-dejavu-core
+  # packaging: the .deb (dpkg-shlibdeps, file) and checks of its desktop files
+  dpkg-dev file desktop-file-utils appstream
+  # fuzzing the feed decoder: clang with libFuzzer and the sanitizer runtimes,
+  # and llvm-symbolizer for readable crash stacks
+  clang-14 libclang-rt-14-dev llvm-14
 )
 
 as_root() {

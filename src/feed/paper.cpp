@@ -172,6 +172,9 @@ PaperDecodeResult decodePaperResponse(QByteArrayView body)
     if (body.startsWith(kBom))
         body = body.sliced(kBom.size());
 
+    // An empty reply may have no data pointer at all, and simdjson memcpy()s from it.
+    if (body.isNull())
+        body = QByteArrayView("", 0);
     // A fresh parser per document: nothing passes from one decoding to the next.
     simdjson::dom::parser parser;
     element root;

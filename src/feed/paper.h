@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
+#include <QStringDecoder>
 
 #include <array>
 #include <optional>
@@ -29,7 +30,7 @@ public:
     QString author() const { return text(Author); }
     QString date() const { return text(Date); }
 
-    QString text(Field field) const { return QString::fromUtf8(utf8(field)); }
+    QString text(Field field) const { return fromUtf8(utf8(field)); }
     QByteArrayView utf8(Field field) const
     {
         return QByteArrayView(m_text).sliced(
@@ -40,7 +41,7 @@ public:
     // Title and link lie next to each other in the buffer.
     QString id() const
     {
-        return QString::fromUtf8(
+        return fromUtf8(
             QByteArrayView(m_text).sliced(m_bounds[Title], m_bounds[Journal] - m_bounds[Title]));
     }
 
@@ -48,6 +49,13 @@ public:
 
 private:
     friend class PaperBuilder;
+
+    // Not QString::fromUtf8, which drops a leading U+FEFF: in a field that is
+    // text the feed sent, not a byte order mark.
+    static QString fromUtf8(QByteArrayView utf8)
+    {
+        return QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom)(utf8);
+    }
 
     QByteArray m_text;
     // Field i is m_text[m_bounds[i], m_bounds[i + 1]).

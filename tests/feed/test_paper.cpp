@@ -30,6 +30,7 @@ private Q_SLOTS:
     void acceptsValidDocuments();
     void keepsOrderDuplicatesAndIdentity();
     void keepsNonAsciiTextByteForByte();
+    void keepsLeadingZeroWidthNoBreakSpace();
     void encodesInFieldOrderAndRoundTrips();
 };
 
@@ -162,6 +163,22 @@ void TestPaper::keepsNonAsciiTextByteForByte()
     QVERIFY2(result.ok(), qPrintable(result.error));
     QCOMPARE(result.response->papers[0].title().toUtf8(), title);
     QCOMPARE(result.response->papers[0].author().toUtf8(), author);
+}
+
+void TestPaper::keepsLeadingZeroWidthNoBreakSpace()
+{
+    // U+FEFF at the start of a field is text, not a byte order mark to strip.
+    const PaperDecodeResult result
+        = decodePaperResponse(feed(paperJson(R"("\ufeffT")", "\"\xEF\xBB\xBFL\"")));
+    QVERIFY2(result.ok(), qPrintable(result.error));
+    const Paper &paper = result.response->papers[0];
+    QCOMPARE(paper.title(), u"\uFEFFT"_qs);
+    QCOMPARE(paper.link(), u"\uFEFFL"_qs);
+    QCOMPARE(paper.id(), u"\uFEFFT\uFEFFL"_qs);
+    QCOMPARE(decodePaperResponse(encodePaperResponse(*result.response)).response, result.response);
+
+    const Paper built {u"\uFEFFx"_qs, {}, {}, {}, {}, {}};
+    QCOMPARE(built.title(), u"\uFEFFx"_qs);
 }
 
 void TestPaper::encodesInFieldOrderAndRoundTrips()
