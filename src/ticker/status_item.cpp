@@ -72,7 +72,23 @@ void StatusItem::setMenu(std::unique_ptr<QMenu> menu)
 
 void StatusItem::labelChanged()
 {
+    if (m_label.text() != m_describedText)
+        describeCurrentText();
     paint(false);
+}
+
+QString StatusItem::description() const
+{
+    return m_label.text().isEmpty() ? QStringLiteral("Quillet")
+                                    : QStringLiteral("Quillet: ") + m_label.text();
+}
+
+void StatusItem::describeCurrentText()
+{
+    // Once per text, not per frame.
+    m_describedText = m_label.text();
+    if (m_trayIcon)
+        m_trayIcon->setToolTip(description());
 }
 
 bool StatusItem::event(QEvent *event)
@@ -173,13 +189,14 @@ void StatusItem::ensureTrayIcon()
     }
     m_trayIcon
         = std::make_unique<QSystemTrayIcon>(QIcon(QStringLiteral(":/quillet/quillet-tray.svg")));
-    m_trayIcon->setToolTip(QStringLiteral("Quillet"));
+    m_describedText.clear();
     m_trayIcon->setContextMenu(m_menu.get());
     connect(m_trayIcon.get(), &QSystemTrayIcon::activated, this,
         [this](QSystemTrayIcon::ActivationReason reason) {
             if (reason == QSystemTrayIcon::Trigger && m_menu && !m_menu->isVisible())
                 m_menu->popup(QCursor::pos());
         });
+    describeCurrentText();
     m_trayIcon->show();
 }
 

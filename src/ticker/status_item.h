@@ -47,6 +47,8 @@ public:
 
     // Paints the label now if anything visible changed since the last paint.
     void labelChanged();
+    // What the strip shows, as the tray icon's tooltip gives it.
+    QString description() const;
     // Times the strip was actually painted (for tests and benchmarks).
     int paintCount() const { return m_paintCount; }
 
@@ -62,6 +64,7 @@ private:
     void popUpMenu();
     void ensureTrayIcon();
     void markSkipTaskbar();
+    void describeCurrentText();
 
     double m_length;
     QRectF m_container;
@@ -74,5 +77,6 @@ private:
     // What the last paint drew: repaint only when one of these changes.
     int m_paintedX = INT_MIN;
     QString m_paintedText;
+    QString m_describedText;
     int m_paintCount = 0;
 };
