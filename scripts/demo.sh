@@ -3,23 +3,26 @@
 # (demo/sample-feed.json, served on https://127.0.0.1:48443/ with the test CA)
 # and runs it.
 #
-#   bash scripts/demo.sh [--seconds N] [--shot FILE]
+#   bash scripts/demo.sh [--seconds N] [--shot FILE] [--docs DIR]
 #
 # With a display ($DISPLAY set) the strip appears at the top right of your
 # screen, using your own preferences, until Ctrl-C. Without one, the demo runs
 # on a private Xvfb with throwaway preferences for N seconds (default 5),
 # saves a screenshot of the whole screen to FILE (default shots/demo.png) and
-# prints its path.
+# prints its path. With --docs (headless only) it also saves the README's
+# pictures to DIR: the strip, the open menu and the journal filter panel.
 set -euo pipefail
 
 usage() { sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; }
 
 seconds=5
 shot=shots/demo.png
+docs=''
 while [ $# -gt 0 ]; do
   case $1 in
     --seconds) seconds=${2:?--seconds needs a number}; shift 2 ;;
     --shot) shot=${2:?--shot needs a file name}; shift 2 ;;
+    --docs) docs=${2:?--docs needs a folder}; shift 2 ;;
     -h | --help) usage; exit 0 ;;
     *) echo "demo.sh: unknown argument '$1'" >&2; usage >&2; exit 2 ;;
   esac
@@ -27,10 +30,14 @@ done
 case $seconds in
   '' | *[!0-9]*) echo "demo.sh: --seconds takes a whole number of seconds" >&2; exit 2 ;;
 esac
-# The shot is named relative to where the demo was started from.
+# The shot and the pictures are named relative to where the demo was started from.
 case $shot in
   /*) ;;
   *) shot="$PWD/$shot" ;;
+esac
+case $docs in
+  '' | /*) ;;
+  *) docs="$PWD/$docs" ;;
 esac
 
 cd "$(dirname "$0")/.."
@@ -143,6 +150,21 @@ sleep $((seconds < 3 ? seconds : 3))
 mkdir -p "$(dirname "$shot")"
 import -display "$DISPLAY" -window root "$shot"
 echo "Screenshot: $shot"
+if [ -n "$docs" ]; then
+  mkdir -p "$docs"
+  grab() { import -display "$DISPLAY" -window root -crop "$1" "$2"; }
+  eval "$(xdotool search --onlyvisible --name '^Quillet$' getwindowgeometry --shell | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+  grab "$((WIDTH + 60))x$((HEIGHT + 10))+$((X - 60))+0" "$docs/strip.png"
+  xdotool mousemove --sync "$((X + WIDTH / 2))" "$((Y + HEIGHT / 2))" click 1
+  sleep 1
+  grab "480x290+$((X + WIDTH - 480))+0" "$docs/menu.png"
+  xdotool key ctrl+f
+  sleep 1.5
+  # The panel is 380x500, centred on the screen.
+  read -r screen_w screen_h < <(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1], d[2] }')
+  grab "400x520+$(((screen_w - 400) / 2))+$(((screen_h - 520) / 2))" "$docs/panel.png"
+  echo "Pictures: $docs/strip.png $docs/menu.png $docs/panel.png"
+fi
 remaining=$((seconds - (SECONDS - started)))
 if [ "$remaining" -gt 0 ]; then
   sleep "$remaining"
