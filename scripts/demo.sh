@@ -42,6 +42,7 @@ esac
 
 cd "$(dirname "$0")/.."
 root=$PWD
+source scripts/lib/processes.sh
 port=48443
 
 bash scripts/install-deps.sh
@@ -54,18 +55,6 @@ cmake --build build/demo --parallel "$(nproc)"
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/quillet-demo.XXXXXX")
 xvfb_pid='' server_pid='' app_pid='' tail_pid=''
 
-stop() { # pid: TERM, a moment's grace polled for, then KILL
-  local pid=$1
-  [ -n "$pid" ] || return 0
-  kill -TERM "$pid" 2>/dev/null || return 0
-  for _ in $(seq 50); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -KILL "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-}
-
 cleanup() {
   stop "$app_pid"
   stop "$tail_pid"
@@ -76,34 +65,12 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Polls a command until it succeeds or `seconds` pass.
-wait_for() { # seconds, command...
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.1
-  done
-}
-
 headless=false
 app_env=()
 if [ -z "${DISPLAY:-}" ]; then
   headless=true
   display=''
-  for n in $(seq 99 -1 80); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    # Either it answers, or it died because another server took the number first.
-    if wait_for 10 bash -c "xdpyinfo -display :$n >/dev/null 2>&1 || ! kill -0 $xvfb_pid 2>/dev/null" \
-      && xdpyinfo -display ":$n" >/dev/null 2>&1; then
-      display=":$n"
-      break
-    fi
-    stop "$xvfb_pid"
-    xvfb_pid=''
-  done
+  start_xvfb 99 80 "$tmp/xvfb.log" || true
   if [ -z "$display" ]; then
     echo "demo.sh: could not start Xvfb on any of :80..:99" >&2
     exit 1

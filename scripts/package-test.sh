@@ -13,6 +13,7 @@ usage() { sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; }
 
 cd "$(dirname "$0")/.." || exit 2
 repo=$PWD
+source scripts/lib/processes.sh
 build=build/package
 while [ $# -gt 0 ]; do
   case $1 in
@@ -41,18 +42,6 @@ fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-package.XXXXXX")
 xvfb_pid='' server_pid='' app_pid='' installed=false
 
-stop() { # pid: TERM, a moment's grace polled for, then KILL
-  local pid=$1
-  [ -n "$pid" ] || return 0
-  kill -TERM "$pid" 2>/dev/null || return 0
-  for _ in $(seq 50); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -KILL "$pid" 2>/dev/null
-  wait "$pid" 2>/dev/null
-}
-
 package_installed() { dpkg-query -W -f='${Status}' quillet 2>/dev/null | grep -q 'install ok installed'; }
 
 cleanup() {
@@ -68,30 +57,6 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-
-passed=0
-failed=0
-check() { # description, then a command whose success is the check
-  local what=$1
-  shift
-  if "$@"; then
-    echo "PASS: $what"
-    passed=$((passed + 1))
-  else
-    echo "FAIL: $what"
-    failed=$((failed + 1))
-  fi
-}
-
-# Polls a command until it succeeds or `seconds` pass.
-wait_for() { # seconds, command...
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.1
-  done
-}
 
 show() { # title, file: a log for a failure, if there is one
   [ -s "$2" ] || return 0
@@ -188,19 +153,7 @@ check "/usr/share/metainfo/io.github.quillet.Quillet.metainfo.xml exists" \
 
 # --- a private X server on the first free display from :71 up
 display=''
-for n in $(seq 71 90); do
-  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  # Either it answers, or it died (another server took the number first).
-  if wait_for 10 bash -c "xdpyinfo -display :$n >/dev/null 2>&1 || ! kill -0 $xvfb_pid 2>/dev/null" \
-    && xdpyinfo -display ":$n" >/dev/null 2>&1; then
-    display=":$n"
-    break
-  fi
-  stop "$xvfb_pid"
-  xvfb_pid=''
-done
+start_xvfb 71 90 "$work/xvfb.log" || true
 check "Xvfb answers on a free display (${display:-none})" test -n "$display"
 [ -n "$display" ] || finish
 export DISPLAY=$display

@@ -14,6 +14,7 @@ fi
 binary=$1
 data=$2
 repo=$(cd "$(dirname "$0")/../.." && pwd)
+source "$repo/scripts/lib/processes.sh"
 port=47443
 launch_line='[Quillet] App launched — polling every 30 min'
 
@@ -27,18 +28,6 @@ done
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-e2e.XXXXXX")
 xvfb_pid='' server_pid='' app_pid=''
 
-stop() { # pid: TERM, a moment's grace polled for, then KILL
-  local pid=$1
-  [ -n "$pid" ] || return 0
-  kill -TERM "$pid" 2>/dev/null || return 0
-  for _ in $(seq 50); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -KILL "$pid" 2>/dev/null
-  wait "$pid" 2>/dev/null
-}
-
 cleanup() {
   stop "$app_pid"
   stop "$server_pid"
@@ -47,30 +36,6 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-
-passed=0
-failed=0
-check() { # description, then a command whose success is the check
-  local what=$1
-  shift
-  if "$@"; then
-    echo "PASS: $what"
-    passed=$((passed + 1))
-  else
-    echo "FAIL: $what"
-    failed=$((failed + 1))
-  fi
-}
-
-# Polls a command until it succeeds or `seconds` pass.
-wait_for() { # seconds, command...
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.1
-  done
-}
 
 finish() {
   if [ "$failed" -gt 0 ]; then
@@ -88,19 +53,7 @@ finish() {
 
 # --- a private X server on the first free display from :91 up
 display=''
-for n in $(seq 91 99); do
-  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  # Either it answers, or it died (another server took the number first).
-  if wait_for 10 bash -c "xdpyinfo -display :$n >/dev/null 2>&1 || ! kill -0 $xvfb_pid 2>/dev/null" \
-    && xdpyinfo -display ":$n" >/dev/null 2>&1; then
-    display=":$n"
-    break
-  fi
-  stop "$xvfb_pid"
-  xvfb_pid=''
-done
+start_xvfb 91 99 "$work/xvfb.log" || true
 check "Xvfb answers on a free display (${display:-none})" test -n "$display"
 [ -n "$display" ] || finish
 export DISPLAY=$display

@@ -1,0 +1,63 @@
+# Helpers shared by the demo, the end-to-end test and the package test: stopping
+# the processes they start, waiting on conditions, a private Xvfb, and the
+# PASS/FAIL lines of a check. Source it; it defines functions only.
+
+stop() { # pid: TERM, a moment's grace polled for, then KILL
+  local pid=$1
+  [ -n "$pid" ] || return 0
+  kill -TERM "$pid" 2>/dev/null || return 0
+  for _ in $(seq 50); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -KILL "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+
+# Polls a command until it succeeds or `seconds` pass.
+wait_for() { # seconds, command...
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
+# Starts Xvfb on the first free display from FIRST to LAST (either way round).
+# Sets xvfb_pid and display; display stays empty when none could be had.
+start_xvfb() { # first last logfile
+  local n step=1
+  [ "$1" -le "$2" ] || step=-1
+  display=''
+  for n in $(seq "$1" "$step" "$2"); do
+    if [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; then
+      continue
+    fi
+    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$3" 2>&1 &
+    xvfb_pid=$!
+    # Either it answers, or it died because another server took the number first.
+    if wait_for 10 bash -c "xdpyinfo -display :$n >/dev/null 2>&1 || ! kill -0 $xvfb_pid 2>/dev/null" \
+      && xdpyinfo -display ":$n" >/dev/null 2>&1; then
+      display=":$n"
+      return 0
+    fi
+    stop "$xvfb_pid"
+    xvfb_pid=''
+  done
+  return 1
+}
+
+passed=0
+failed=0
+check() { # description, then a command whose success is the check
+  local what=$1
+  shift
+  if "$@"; then
+    echo "PASS: $what"
+    passed=$((passed + 1))
+  else
+    echo "FAIL: $what"
+    failed=$((failed + 1))
+  fi
+}
