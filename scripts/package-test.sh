@@ -160,26 +160,7 @@ export DISPLAY=$display
 
 # --- the feed. The port is compiled into the package; another run of this
 # test may hold it for a while, so keep trying until it is ours.
-serving="serving on https://127.0.0.1:$port/"
-server_up() {
-  python3 "$repo/scripts/serve_feed.py" --port "$port" \
-    --cert "$repo/tests/data/tls/server.pem" --key "$repo/tests/data/tls/server.key" \
-    --feed "$repo/tests/data/e2e-feed.json" >"$work/server.out" 2>"$work/server.err" &
-  server_pid=$!
-  if wait_for 20 bash -c 'grep -Fxq -- "$1" "$2" || ! kill -0 "$3" 2>/dev/null' _ "$serving" "$work/server.out" "$server_pid" \
-    && grep -Fxq -- "$serving" "$work/server.out"; then
-    return 0
-  fi
-  stop "$server_pid"
-  server_pid=''
-  grep -q 'Address already in use' "$work/server.err" || return 2 # a real fault: stop trying
-  sleep 0.5
-  return 1
-}
-server_deadline=$((SECONDS + 60))
-until server_up; do
-  [ $? -eq 1 ] && [ "$SECONDS" -lt "$server_deadline" ] || break
-done
+start_feed_server "$port" "$repo/tests/data/e2e-feed.json" "$work" || true
 check "feed server listens on 127.0.0.1:$port" test -n "$server_pid" || logs+=("feed server stderr:$work/server.err")
 [ "$failed" -eq 0 ] || finish
 

@@ -61,3 +61,31 @@ check() { # description, then a command whose success is the check
     failed=$((failed + 1))
   fi
 }
+
+# Serves FEED over HTTPS on 127.0.0.1:PORT with the test certificate, writing
+# the server's output to DIR/server.out and DIR/server.err. The port is compiled
+# into the program under test, and another run may hold it for a while: keep
+# trying for a minute while the only trouble is "Address already in use".
+# Sets server_pid (empty when the server could not be started).
+start_feed_server() { # port feed dir
+  local port=$1 feed=$2 dir=$3 deadline=$((SECONDS + 60))
+  local serving="serving on https://127.0.0.1:$port/"
+  local lib_dir
+  lib_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+  while :; do
+    python3 "$lib_dir/../serve_feed.py" --port "$port" \
+      --cert "$lib_dir/../../tests/data/tls/server.pem" --key "$lib_dir/../../tests/data/tls/server.key" \
+      --feed "$feed" >"$dir/server.out" 2>"$dir/server.err" &
+    server_pid=$!
+    if wait_for 20 bash -c 'grep -Fxq -- "$1" "$2" || ! kill -0 "$3" 2>/dev/null' \
+      _ "$serving" "$dir/server.out" "$server_pid" \
+      && grep -Fxq -- "$serving" "$dir/server.out"; then
+      return 0
+    fi
+    stop "$server_pid"
+    server_pid=''
+    grep -q 'Address already in use' "$dir/server.err" || return 1 # a real fault: stop trying
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.5
+  done
+}

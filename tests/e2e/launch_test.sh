@@ -61,26 +61,7 @@ export DISPLAY=$display
 # --- the feed. The program's URL, and so the port, is fixed at build time: a
 # run of this test from another build tree may hold it. Keep trying until the
 # port is ours, rather than fail on a neighbour.
-serving="serving on https://127.0.0.1:$port/"
-server_up() {
-  python3 "$repo/scripts/serve_feed.py" --port "$port" \
-    --cert "$data/tls/server.pem" --key "$data/tls/server.key" \
-    --feed "$data/e2e-feed.json" >"$work/server.out" 2>"$work/server.err" &
-  server_pid=$!
-  if wait_for 20 bash -c 'grep -Fxq -- "$1" "$2" || ! kill -0 "$3" 2>/dev/null' _ "$serving" "$work/server.out" "$server_pid" \
-    && grep -Fxq -- "$serving" "$work/server.out"; then
-    return 0
-  fi
-  stop "$server_pid"
-  server_pid=''
-  grep -q 'Address already in use' "$work/server.err" || return 2 # a real fault: stop trying
-  sleep 0.5
-  return 1
-}
-server_deadline=$((SECONDS + 60))
-until server_up; do
-  [ $? -eq 1 ] && [ "$SECONDS" -lt "$server_deadline" ] || break
-done
+start_feed_server "$port" "$data/e2e-feed.json" "$work" || true
 check "feed server listens on 127.0.0.1:$port" test -n "$server_pid"
 [ "$failed" -eq 0 ] || finish
 
