@@ -18,6 +18,9 @@ namespace {
 // Set on a reply that we aborted ourselves; the text becomes the logged description.
 constexpr const char *kAbortReason = "quilletAbortReason";
 
+// A feed moves rarely; a longer chain than this is a misconfigured loop, not a move.
+constexpr int kMaxRedirects = 5;
+
 // HTTP statuses are answers, not transport faults: their bodies are decoded
 // like any other. Qt reports 4xx/5xx as errors, so tell the two apart.
 bool isTransportError(QNetworkReply::NetworkError error, bool hasHttpStatus)
@@ -149,6 +152,7 @@ void PaperService::fetch()
     request.setAttribute(
         QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    request.setMaximumRedirectsAllowed(kMaxRedirects);
     if (!m_config.extraCaCertificates.isEmpty()) {
         QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
         ssl.setCaCertificates(

@@ -2,9 +2,13 @@
 
 #include <QFile>
 #include <QHostAddress>
+#include <QPointer>
 #include <QSslConfiguration>
 #include <QSslSocket>
+#include <QTimer>
 #include <QtDebug>
+
+#include <sys/socket.h>
 
 #include <algorithm>
 
@@ -63,6 +67,17 @@ TestHttpsServer::Response TestHttpsServer::Response::oversized(
     Response response;
     response.mode = withContentLength ? Mode::Oversized : Mode::OversizedNoLength;
     response.streamBytes = streamBytes;
+    return response;
+}
+
+TestHttpsServer::Response TestHttpsServer::Response::trickle(
+    QByteArray body, qint64 bytes, int intervalMs)
+{
+    Response response;
+    response.mode = Mode::Trickle;
+    response.body = std::move(body);
+    response.trickleBytes = bytes;
+    response.trickleIntervalMs = intervalMs;
     return response;
 }
 
@@ -146,11 +161,31 @@ QByteArray TestHttpsServer::lastRequestHeader(const QByteArray &name) const
     return {};
 }
 
+void TestHttpsServer::setIdentity(Identity identity)
+{
+    m_identity = identity;
+    if (!loadIdentity())
+        qFatal("TestHttpsServer: cannot load the certificate");
+}
+
 bool TestHttpsServer::loadIdentity()
 {
-    const bool trusted = m_identity == Identity::Trusted;
-    const QString certificatePath = tlsFilePath(trusted ? "server.pem" : "untrusted.pem");
-    const QString keyPath = tlsFilePath(trusted ? "server.key" : "untrusted.key");
+    const char *name = "server";
+    switch (m_identity) {
+    case Identity::Trusted:
+        break;
+    case Identity::Untrusted:
+        name = "untrusted";
+        break;
+    case Identity::Expired:
+        name = "expired";
+        break;
+    case Identity::WrongHost:
+        name = "wronghost";
+        break;
+    }
+    const QString certificatePath = tlsFilePath(name) + QStringLiteral(".pem");
+    const QString keyPath = tlsFilePath(name) + QStringLiteral(".key");
 
     QFile certificateFile(certificatePath);
     QFile keyFile(keyPath);
@@ -198,7 +233,10 @@ void TestHttpsServer::incomingConnection(qintptr socketDescriptor)
     // reaches the kernel; refilling on both keeps a streamed body moving without
     // queueing more than a chunk or two in the process.
     connect(socket, &QSslSocket::bytesWritten, this, [this, socket] { pump(socket); });
-    connect(socket, &QSslSocket::encryptedBytesWritten, this, [this, socket] { pump(socket); });
+    connect(socket, &QSslSocket::encryptedBytesWritten, this, [this, socket] {
+        pump(socket);
+        resetIfFlushed(socket);
+    });
     connect(socket, &QSslSocket::disconnected, this, [this, socket] { forget(socket); });
     // A failed handshake or a reset may leave the socket closed without ever having
     // emitted disconnected(); don't let it linger.
@@ -249,6 +287,9 @@ void TestHttpsServer::answer(QSslSocket *socket, const Response &response)
     case Mode::StallMidBody:
     case Mode::Oversized:
     case Mode::OversizedNoLength:
+    case Mode::ResetMidBody:
+    case Mode::TruncatedNoLength:
+    case Mode::Trickle:
         break;
     }
 
@@ -259,7 +300,7 @@ void TestHttpsServer::answer(QSslSocket *socket, const Response &response)
     headers.emplaceBack("Content-Type", "application/json");
     if (response.mode == Mode::Oversized)
         headers.emplaceBack("Content-Length", QByteArray::number(response.streamBytes));
-    else if (!streamed)
+    else if (!streamed && response.mode != Mode::TruncatedNoLength)
         headers.emplaceBack("Content-Length", QByteArray::number(response.body.size()));
     headers.emplaceBack("Connection", "close");
     const qsizetype defaultCount = headers.size();
@@ -288,12 +329,23 @@ void TestHttpsServer::answer(QSslSocket *socket, const Response &response)
         // Waits for the buffered answer to go out before closing.
         socket->disconnectFromHost();
         break;
-    case Mode::StallMidBody: {
+    case Mode::StallMidBody:
+    case Mode::ResetMidBody:
+    case Mode::TruncatedNoLength: {
         const QByteArray half = response.body.left(response.body.size() / 2);
         socket->write(half);
         m_bodyBytesSent += half.size();
+        if (response.mode == Mode::TruncatedNoLength) {
+            socket->disconnectFromHost();
+        } else if (response.mode == Mode::ResetMidBody && it != m_connections.end()) {
+            it->resetWhenFlushed = true;
+            resetIfFlushed(socket);
+        }
         break;
     }
+    case Mode::Trickle:
+        trickle(socket, response.body, response.trickleBytes, response.trickleIntervalMs);
+        break;
     case Mode::Oversized:
     case Mode::OversizedNoLength:
         if (it == m_connections.end())
@@ -328,6 +380,39 @@ void TestHttpsServer::pump(QSslSocket *socket)
         // Ends a close-delimited body; for the counted one it's just the usual close.
         socket->disconnectFromHost();
     }
+}
+
+void TestHttpsServer::trickle(QSslSocket *socket, QByteArray rest, qint64 bytes, int intervalMs)
+{
+    if (!m_connections.contains(socket))
+        return;
+    if (rest.isEmpty()) {
+        socket->disconnectFromHost();
+        return;
+    }
+    socket->write(rest.left(bytes));
+    m_bodyBytesSent += std::min(bytes, qint64(rest.size()));
+    rest.remove(0, bytes);
+    QTimer::singleShot(
+        intervalMs, this, [this, socket = QPointer(socket), rest, bytes, intervalMs] {
+            if (socket)
+                trickle(socket, rest, bytes, intervalMs);
+        });
+}
+
+void TestHttpsServer::resetIfFlushed(QSslSocket *socket)
+{
+    const auto it = m_connections.find(socket);
+    if (it == m_connections.end() || !it->resetWhenFlushed || socket->bytesToWrite() > 0
+        || socket->encryptedBytesToWrite() > 0)
+        return;
+    it->resetWhenFlushed = false;
+    // A zero linger time makes close() send RST instead of FIN.
+    const linger hardClose {1, 0};
+    ::setsockopt(
+        int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hardClose, sizeof hardClose);
+    socket->abort();
+    forget(socket);
 }
 
 void TestHttpsServer::forget(QSslSocket *socket)

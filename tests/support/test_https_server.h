@@ -25,6 +25,8 @@ public:
     enum class Identity {
         Trusted, // server.pem, signed by the test CA
         Untrusted, // untrusted.pem, self-signed: a client trusting the test CA must refuse it
+        Expired, // expired.pem, signed by the test CA but valid only in 2000
+        WrongHost, // wronghost.pem, signed by the test CA for another host name
     };
 
     enum class Mode {
@@ -45,6 +47,15 @@ public:
         Oversized,
         // As Oversized but without Content-Length: the body ends when the server closes.
         OversizedNoLength,
+        // Headers with Content-Length = body size and the first half of the body; once that
+        // has left the process, the connection is reset (RST, no TLS close_notify).
+        ResetMidBody,
+        // Headers without Content-Length and the first half of the body, then an orderly
+        // close: to the client a complete, close-delimited answer.
+        TruncatedNoLength,
+        // Headers with Content-Length = body size, then trickleBytes of the body every
+        // trickleInterval until it is all sent.
+        Trickle,
     };
 
     struct Response
@@ -57,6 +68,8 @@ public:
         QList<std::pair<QByteArray, QByteArray>> headers;
         Mode mode = Mode::Normal;
         qint64 streamBytes = 0; // body size for the two oversized modes
+        qint64 trickleBytes = 1;
+        int trickleIntervalMs = 100;
 
         // Shorthands, since designated initializers that skip members warn under
         // -Wextra with GCC 12.
@@ -64,6 +77,7 @@ public:
         static Response withStatus(int status, QByteArray reason, QByteArray body = {});
         static Response withMode(Mode mode, QByteArray body = {});
         static Response oversized(qint64 streamBytes, bool withContentLength = true);
+        static Response trickle(QByteArray body, qint64 bytes, int intervalMs);
         Response withHeader(QByteArray name, QByteArray value) const;
     };
 
@@ -73,6 +87,8 @@ public:
     // Listens on 127.0.0.1 with a port picked by the system; false (with a warning) if the
     // certificate files can't be loaded or listening fails.
     bool start();
+    // The certificate presented from the next connection on.
+    void setIdentity(Identity identity);
     // "https://127.0.0.1:<port>/"
     QUrl url() const;
 
@@ -121,12 +137,15 @@ private:
         bool encrypted = false;
         bool streaming = false;
         qint64 streamRemaining = 0;
+        bool resetWhenFlushed = false;
     };
 
     bool loadIdentity();
     void handleReadyRead(QSslSocket *socket);
     void answer(QSslSocket *socket, const Response &response);
     void pump(QSslSocket *socket);
+    void trickle(QSslSocket *socket, QByteArray rest, qint64 bytes, int intervalMs);
+    void resetIfFlushed(QSslSocket *socket);
     void forget(QSslSocket *socket);
 
     Identity m_identity;

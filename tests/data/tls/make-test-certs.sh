@@ -3,6 +3,8 @@
 #   ca.key/ca.pem               "Quillet Test CA" (the only CA the tests add to their trust store)
 #   server.key/server.pem       leaf for 127.0.0.1 / localhost, signed by that CA
 #   untrusted.key/untrusted.pem self-signed leaf with the same names, signed by nobody we trust
+#   expired.key/expired.pem     leaf for the same names, signed by that CA, valid only in 2000
+#   wronghost.key/wronghost.pem leaf signed by that CA for another host name only
 # The keys are published in the repository; never trust ca.pem outside the tests.
 # The output is checked in so test runs don't depend on openssl; rerun only to replace it.
 set -euo pipefail
@@ -53,6 +55,14 @@ subjectAltName = IP:127.0.0.1,DNS:localhost
 subjectKeyIdentifier = hash
 authorityKeyIdentifier = keyid
 
+[wronghost_cert]
+basicConstraints = critical,CA:FALSE
+keyUsage = critical,digitalSignature
+extendedKeyUsage = serverAuth
+subjectAltName = DNS:elsewhere.quillet.invalid
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
+
 [untrusted_cert]
 basicConstraints = critical,CA:FALSE
 keyUsage = critical,digitalSignature
@@ -70,7 +80,7 @@ new_request() { # key, subject, out
     openssl req -new -sha256 -key "$1" -subj "$2" -out "$3"
 }
 
-sign() { # extensions section, request, out, then signer options
+sign() { # extensions section, request, out, then signer options (may override the dates)
     local section=$1 request=$2 out=$3
     shift 3
     openssl ca -batch -notext -config "$work/openssl.cnf" -rand_serial \
@@ -78,13 +88,22 @@ sign() { # extensions section, request, out, then signer options
         -in "$request" -out "$out" "$@" 2>"$work/ca.log" || { cat "$work/ca.log" >&2; exit 1; }
 }
 
+# Signed by the test CA: only the named flaw should make a client refuse it.
+ca_signed_leaf() { # name, extensions section, extra signer options
+    local name=$1 section=$2
+    shift 2
+    new_key "$name.key"
+    new_request "$name.key" "$subject_org/CN=localhost" "$work/$name.csr"
+    sign "$section" "$work/$name.csr" "$name.pem" -cert ca.pem -keyfile ca.key "$@"
+}
+
 new_key ca.key
 new_request ca.key "$subject_org/CN=Quillet Test CA" "$work/ca.csr"
 sign ca_cert "$work/ca.csr" ca.pem -selfsign -keyfile ca.key
 
-new_key server.key
-new_request server.key "$subject_org/CN=localhost" "$work/server.csr"
-sign server_cert "$work/server.csr" server.pem -cert ca.pem -keyfile ca.key
+ca_signed_leaf server server_cert
+ca_signed_leaf expired server_cert -enddate 20010101000000Z
+ca_signed_leaf wronghost wronghost_cert
 
 # Same names and usage as the trusted leaf, so the only reason to reject it is who signed it.
 new_key untrusted.key
@@ -93,8 +112,14 @@ sign untrusted_cert "$work/untrusted.csr" untrusted.pem -selfsign -keyfile untru
 
 # Fail here rather than in a test if the chain came out wrong.
 openssl verify -CAfile ca.pem -purpose sslserver -verify_ip 127.0.0.1 server.pem >/dev/null
-if openssl verify -CAfile ca.pem untrusted.pem >/dev/null 2>&1; then
-    echo "untrusted.pem unexpectedly verifies against ca.pem" >&2
+for refused in untrusted expired; do
+    if openssl verify -CAfile ca.pem "$refused.pem" >/dev/null 2>&1; then
+        echo "$refused.pem unexpectedly verifies against ca.pem" >&2
+        exit 1
+    fi
+done
+if openssl verify -CAfile ca.pem -verify_ip 127.0.0.1 wronghost.pem >/dev/null 2>&1; then
+    echo "wronghost.pem unexpectedly verifies for 127.0.0.1" >&2
     exit 1
 fi
 
