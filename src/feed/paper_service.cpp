@@ -108,10 +108,19 @@ PaperService &PaperService::shared()
 }
 
 PaperService::PaperService(Config config, std::unique_ptr<Timers> timers, QObject *parent)
-    : QObject(parent), m_config(std::move(config)), m_timers(std::move(timers))
+    : QObject(parent), m_config(std::move(config)), m_timers(std::move(timers)), m_session(this)
 {
     m_session.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
     m_session.setAutoDeleteReplies(false);
+    // A fetch every half hour gains nothing from resuming TLS sessions, and a shared
+    // session cache would keep every server certificate for as long as Qt keeps the
+    // connection object.
+    m_sslConfiguration = QSslConfiguration::defaultConfiguration();
+    m_sslConfiguration.setSslOption(QSsl::SslOptionDisableSessionSharing, true);
+    // Built once: reading the system's CA store costs more than a handshake.
+    if (!m_config.extraCaCertificates.isEmpty())
+        m_sslConfiguration.setCaCertificates(
+            QSslConfiguration::systemCaCertificates() + m_config.extraCaCertificates);
 }
 
 PaperService::~PaperService() = default;
@@ -153,14 +162,10 @@ void PaperService::fetch()
         QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setMaximumRedirectsAllowed(kMaxRedirects);
-    if (!m_config.extraCaCertificates.isEmpty()) {
-        QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
-        ssl.setCaCertificates(
-            QSslConfiguration::systemCaCertificates() + m_config.extraCaCertificates);
-        request.setSslConfiguration(ssl);
-    }
+    request.setSslConfiguration(m_sslConfiguration);
     // TLS errors are never ignored: no handler for sslErrors exists.
     QNetworkReply *reply = m_session.get(request);
+    ++m_fetchesInFlight;
     guardReply(reply, m_config);
     connect(reply, &QNetworkReply::finished, this, [this, reply] { handleReplyFinished(reply); });
 }
@@ -168,6 +173,11 @@ void PaperService::fetch()
 void PaperService::handleReplyFinished(QNetworkReply *reply)
 {
     reply->deleteLater();
+    // Qt keeps a finished connection, with its TLS state, for two minutes in case
+    // another request follows; the next poll is half an hour away, and a burst of
+    // refreshes would pile such state up.
+    if (--m_fetchesInFlight == 0)
+        m_session.clearConnectionCache();
     const QString abortReason = reply->property(kAbortReason).toString();
     const bool hasHttpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
 

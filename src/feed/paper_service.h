@@ -7,6 +7,7 @@
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QString>
 #include <QUrl>
 
@@ -75,6 +76,8 @@ private:
     Config m_config;
     std::unique_ptr<Timers> m_timers;
     QNetworkAccessManager m_session;
+    QSslConfiguration m_sslConfiguration;
+    int m_fetchesInFlight = 0;
     Timers::Id m_pollingTimer = 0;
     QList<Paper> m_papers;
     std::int64_t m_retryCount = 0;
