@@ -11,6 +11,8 @@ packages=(
   libsimdjson-dev libbenchmark-dev libxcb1-dev
   # tests, demo and benchmarks: a display, X tools, certificates, screenshots
   xvfb xauth xdotool x11-utils openssl imagemagick python3 fonts-dejavu-core
+  # the Wayland test: a headless compositor, its XWayland, and Qt's Wayland plugin
+  weston xwayland qt6-wayland
   # packaging: the .deb (dpkg-shlibdeps, file) and checks of its desktop files
   dpkg-dev file desktop-file-utils appstream
   # fuzzing the feed decoder: clang with libFuzzer and the sanitizer runtimes,

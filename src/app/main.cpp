@@ -1,4 +1,5 @@
 #include "app/app_delegate.h"
+#include "platform/session_platform.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -9,6 +10,10 @@ int main(int argc, char *argv[])
     // paint; for a 22-pixel strip painted 48 times a second that costs more than
     // the drawing itself.
     qputenv("QT_XCB_NO_MITSHM", "1");
+    // On Wayland the strip can only be placed and kept on top through XWayland.
+    if (const QByteArray platform = preferredPlatform(SessionEnvironment::current());
+        !platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillet"));
