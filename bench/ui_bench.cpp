@@ -1,0 +1,157 @@
+// Start-up and interaction latencies of the real program, in process, on a real
+// X display, against the loopback feed bench/run serves:
+//   - start to the first frame that shows a title in the strip (from the moment
+//     the caller launched the process, passed as CLOCK_REALTIME nanoseconds);
+//   - rebuilding the status menu with the whole feed loaded (median of N);
+//   - opening the journal panel until its first paint has run (median of N).
+//
+//   bench_ui [LAUNCH_NS] [--rounds N]
+#include "app/app_delegate.h"
+#include "feed/paper_service.h"
+#include "filter/journal_filter_window.h"
+#include "ticker/status_item.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QMenu>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+namespace {
+
+qint64 realtimeNs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+double medianMs(std::vector<qint64> ns)
+{
+    std::sort(ns.begin(), ns.end());
+    const std::size_t n = ns.size();
+    const double mid = n % 2 ? double(ns[n / 2]) : (double(ns[n / 2 - 1]) + double(ns[n / 2])) / 2;
+    return mid / 1e6;
+}
+
+// Spins the event loop until `done` holds or `timeoutMs` passes.
+template<typename Predicate> bool waitFor(Predicate done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    return true;
+}
+
+// Notes when a widget's window has been painted.
+class PaintWatch : public QObject
+{
+public:
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted = true;
+        return false;
+    }
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qint64 launchNs = 0;
+    int rounds = 20;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg = argv[i];
+        if (arg == "--rounds" && i + 1 < argc)
+            rounds = std::max(1, atoi(argv[++i]));
+        else
+            launchNs = arg.toLongLong();
+    }
+
+    // As the program does before its application object exists.
+    qputenv("QT_XCB_NO_MITSHM", "1");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillet"));
+    QApplication::setOrganizationName(QStringLiteral("Quillet"));
+    AppDelegate delegate;
+    QTimer::singleShot(0, &app, [&delegate] { delegate.applicationDidFinishLaunching(); });
+
+    // The first title frame: the label has entered the strip and been painted there.
+    TickerController &ticker = delegate.ticker();
+    qint64 firstFrameNs = 0;
+    const bool shown = waitFor(
+        [&] {
+            const StatusItem *item = ticker.statusItem();
+            if (!item || PaperService::shared().papers().isEmpty())
+                return false;
+            const double labelLeft = item->containerFrame().x() + item->label().x();
+            if (labelLeft >= item->containerFrame().right() || !item->isExposed())
+                return false;
+            firstFrameNs = realtimeNs();
+            return true;
+        },
+        60000);
+    if (!shown) {
+        std::fprintf(stderr, "bench_ui: no title reached the strip within 60 s\n");
+        return 1;
+    }
+    const qsizetype papers = PaperService::shared().papers().size();
+
+    QMenu *menu = ticker.statusItem()->menu();
+    std::vector<qint64> rebuild;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        ticker.menuNeedsUpdate(menu);
+        rebuild.push_back(clock.nsecsElapsed());
+    }
+
+    JournalFilterWindow &panel = JournalFilterWindow::shared();
+    std::vector<qint64> open;
+    for (int i = 0; i < rounds; ++i) {
+        PaintWatch watch;
+        QElapsedTimer clock;
+        clock.start();
+        panel.showWindow();
+        QWidget *window = panel.window();
+        if (!window) {
+            std::fprintf(stderr, "bench_ui: the panel did not open\n");
+            return 1;
+        }
+        window->installEventFilter(&watch);
+        if (!waitFor([&] { return watch.painted; }, 10000)) {
+            std::fprintf(stderr, "bench_ui: the panel was never painted\n");
+            return 1;
+        }
+        open.push_back(clock.nsecsElapsed());
+        window->removeEventFilter(&watch);
+        window->close();
+        waitFor([&] { return panel.window() == nullptr || !panel.window()->isVisible(); }, 10000);
+    }
+
+    std::printf("papers loaded: %lld\n", static_cast<long long>(papers));
+    if (launchNs > 0)
+        std::printf("start to first title frame: %.1f ms\n", double(firstFrameNs - launchNs) / 1e6);
+    std::printf("menu rebuild: median %.2f ms of %d (min %.2f, max %.2f)\n", medianMs(rebuild),
+        rounds, double(*std::min_element(rebuild.begin(), rebuild.end())) / 1e6,
+        double(*std::max_element(rebuild.begin(), rebuild.end())) / 1e6);
+    std::printf("panel open to first paint: median %.2f ms of %d (min %.2f, max %.2f)\n",
+        medianMs(open), rounds, double(*std::min_element(open.begin(), open.end())) / 1e6,
+        double(*std::max_element(open.begin(), open.end())) / 1e6);
+    return 0;
+}
