@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -94,6 +95,9 @@ void JournalFilterWindow::buildWindow()
     scrollArea->setFrameShape(QFrame::StyledPanel);
     scrollArea->setFrameShadow(QFrame::Sunken);
     scrollArea->setWidgetResizable(true);
+    // Tab goes from the buttons straight to the first checkbox; the area scrolls to
+    // whichever box has focus by itself.
+    scrollArea->setFocusPolicy(Qt::NoFocus);
     mainLayout->addWidget(scrollArea);
 
     auto *list = new QWidget;
@@ -172,5 +176,11 @@ bool JournalFilterWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_window && event->type() == QEvent::Close)
         windowWillClose();
+    // Escape closes the panel, as it would a dialog.
+    if (watched == m_window && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        m_window->close();
+        return true;
+    }
     return QObject::eventFilter(watched, event);
 }

@@ -2,6 +2,8 @@
 
 #include "platform/x11_window_hints.h"
 
+#include <QAccessible>
+#include <QAccessibleObject>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
@@ -22,6 +24,65 @@ int pixelWidth(double length)
     return std::max(1, int(std::lround(length)));
 }
 
+// What screen readers see of the strip: a button named after the title on
+// display, which opens the menu when pressed.
+class StripAccessible : public QAccessibleObject, public QAccessibleActionInterface
+{
+public:
+    explicit StripAccessible(StatusItem *item) : QAccessibleObject(item) { }
+
+    StatusItem *item() const { return static_cast<StatusItem *>(object()); }
+
+    QWindow *window() const override { return item(); }
+    QAccessibleInterface *parent() const override
+    {
+        return QAccessible::queryAccessibleInterface(qApp);
+    }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QAccessible::Role role() const override { return QAccessible::Button; }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        state.invisible = !item()->isVisible();
+        return state;
+    }
+    QRect rect() const override { return QRect(item()->mapToGlobal(QPoint()), item()->size()); }
+    QString text(QAccessible::Text t) const override
+    {
+        switch (t) {
+        case QAccessible::Name:
+            return item()->label().text().isEmpty() ? QStringLiteral("Quillet")
+                                                    : item()->label().text();
+        case QAccessible::Description:
+            return QStringLiteral("Quillet: new papers. Press for the menu.");
+        default:
+            return {};
+        }
+    }
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ActionInterface
+            ? static_cast<QAccessibleActionInterface *>(this)
+            : nullptr;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString &name) override
+    {
+        if (name == pressAction())
+            item()->popUpMenu();
+    }
+    QStringList keyBindingsForAction(const QString &) const override { return {}; }
+};
+
+QAccessibleInterface *stripAccessibleFactory(const QString &, QObject *object)
+{
+    if (auto *item = qobject_cast<StatusItem *>(object))
+        return new StripAccessible(item);
+    return nullptr;
+}
+
 } // namespace
 
 bool StatusItem::platformHasButton()
@@ -31,6 +92,11 @@ bool StatusItem::platformHasButton()
 
 StatusItem::StatusItem(double length) : m_length(length), m_backingStore(this)
 {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(stripAccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
         | Qt::WindowDoesNotAcceptFocus);
     setTitle(QStringLiteral("Quillet"));
@@ -89,6 +155,10 @@ void StatusItem::describeCurrentText()
     m_describedText = m_label.text();
     if (m_trayIcon)
         m_trayIcon->setToolTip(description());
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 bool StatusItem::event(QEvent *event)

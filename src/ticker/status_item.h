@@ -49,6 +49,8 @@ public:
     void labelChanged();
     // What the strip shows, as the tray icon's tooltip gives it.
     QString description() const;
+    // Opens the menu under the strip, or closes it if open.
+    void popUpMenu();
     // Times the strip was actually painted (for tests and benchmarks).
     int paintCount() const { return m_paintCount; }
 
@@ -61,7 +63,6 @@ protected:
 private:
     void placeOnScreen();
     void paint(bool force);
-    void popUpMenu();
     void ensureTrayIcon();
     void markSkipTaskbar();
     void describeCurrentText();

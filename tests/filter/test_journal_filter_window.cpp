@@ -4,6 +4,7 @@
 #include "filter/journal_constants.h"
 #include "filter/journal_filter_window.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QKeySequence>
@@ -87,6 +88,7 @@ private Q_SLOTS:
     void bulkButtonsStoreOnce();
     void showingAgainKeepsTheOpenPanelAsIs();
     void closingStoresNothingAndReopeningRereads();
+    void keyboardAlone();
 };
 
 void TestJournalFilterWindow::firstOpeningShowsEveryJournalChecked()
@@ -237,6 +239,41 @@ void TestJournalFilterWindow::closingStoresNothingAndReopeningRereads()
     f.click(Aos);
     QCOMPARE(f.preferences.hiddenJournals(), (QStringList {Aos, Banking, WorldEconomy}));
     QCOMPARE(f.changes, 1);
+}
+
+// Tab from the buttons to the boxes, Space toggles and stores, Escape closes.
+void TestJournalFilterWindow::keyboardAlone()
+{
+    Fixture f;
+    f.filter.showWindow();
+    QWidget *window = f.filter.window();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    f.filter.window()->findChild<QPushButton *>(QStringLiteral("deselectAll"))->setFocus();
+    auto key = [](Qt::Key k, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClick(QApplication::focusWidget(), k, modifiers);
+    };
+
+    key(Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), f.box(Aos));
+    key(Qt::Key_Space);
+    QCOMPARE(f.preferences.hiddenJournals(), QStringList {Aos});
+    QCOMPARE(f.changes, 1);
+    key(Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), f.filter.checkboxes().at(1));
+    // Far down the list, the box with focus has been scrolled into view.
+    for (int i = 2; i <= 40; ++i)
+        key(Qt::Key_Tab);
+    QCheckBox *far = f.filter.checkboxes().at(40);
+    QCOMPARE(QApplication::focusWidget(), far);
+    QVERIFY(!far->visibleRegion().isEmpty());
+    key(Qt::Key_Space);
+    QCOMPARE(f.changes, 2);
+    key(Qt::Key_Tab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), f.filter.checkboxes().at(39));
+
+    key(Qt::Key_Escape);
+    QTRY_VERIFY(!f.filter.window());
+    QCOMPARE(f.changes, 2);
 }
 
 QTEST_MAIN(TestJournalFilterWindow)

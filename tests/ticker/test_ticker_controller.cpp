@@ -7,6 +7,7 @@
 #include "ticker/status_item.h"
 #include "ticker/ticker_controller.h"
 
+#include <QAccessible>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
@@ -74,6 +75,7 @@ private Q_SLOTS:
     void restartsWhilePausedStartNothing();
     void atMostOneDriver();
     void hostileTitlesAreShownSafely();
+    void screenReadersHearTheTitle();
     void filtering_data();
     void filtering();
 };
@@ -287,6 +289,23 @@ void TestTickerController::hostileTitlesAreShownSafely()
     QVERIFY(f.ticksUntilTextChanges() > 0);
     QCOMPARE(f.label().text().size(), 1001);
     QVERIFY(f.label().frame().width() > 1000); // measured, not truncated further
+}
+
+void TestTickerController::screenReadersHearTheTitle()
+{
+    Fixture f;
+    QAccessibleInterface *strip = QAccessible::queryAccessibleInterface(f.controller.statusItem());
+    QVERIFY(strip);
+    QCOMPARE(strip->role(), QAccessible::Button);
+    f.deliver({paper(u"Tariffs \u202Eand Tides"_qs), paper(u"Second"_qs)});
+    QCOMPARE(strip->text(QAccessible::Name), u"Tariffs and Tides"_qs); // as shown, cleaned
+    QVERIFY(f.ticksUntilTextChanges() > 0);
+    QCOMPARE(strip->text(QAccessible::Name), u"Second"_qs);
+
+    QAccessibleActionInterface *actions = strip->actionInterface();
+    QVERIFY(actions);
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    QTRY_VERIFY(f.controller.statusItem()->menu()->isVisible());
 }
 
 void TestTickerController::filtering_data()
