@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev
   libsimdjson-dev libbenchmark-dev libxcb1-dev
   # tests, demo and benchmarks: a display, X tools, certificates, screenshots
-  xvfb xauth xdotool x11-utils openssl imagemagick python3 fonts-dejavu-core
+  xvfb xauth xdotool trayer x11-utils openssl imagemagick python3 fonts-dejavu-core
   # the Wayland test: a headless compositor, its XWayland, and Qt's Wayland plugin
   weston xwayland qt6-wayland
   # packaging: the .deb (dpkg-shlibdeps, file) and checks of its desktop files

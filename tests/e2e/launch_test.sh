@@ -18,7 +18,7 @@ source "$repo/scripts/lib/processes.sh"
 port=47443
 launch_line='[Quillet] App launched — polling every 30 min'
 
-for tool in Xvfb xdotool xprop xwininfo xdpyinfo import identify python3; do
+for tool in Xvfb xdotool trayer xprop xwininfo xdpyinfo import identify python3; do
   if ! command -v "$tool" >/dev/null; then
     echo "FAIL: $tool is not installed (bash scripts/install-deps.sh)" >&2
     exit 1
@@ -26,9 +26,10 @@ for tool in Xvfb xdotool xprop xwininfo xdpyinfo import identify python3; do
 done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-e2e.XXXXXX")
-xvfb_pid='' server_pid='' app_pid=''
+xvfb_pid='' server_pid='' app_pid='' tray_pid=''
 
 cleanup() {
+  stop "$tray_pid"
   stop "$app_pid"
   stop "$server_pid"
   stop "$xvfb_pid"
@@ -137,6 +138,24 @@ moved() { grab "$work/strip-2.png" && [ "$(pixels "$work/strip-1.png")" != "$(pi
 check "strip's text scrolls" wait_for 10 moved
 
 check "program still running" app_alive
+
+# --- a tray that starts after the program, as at login, gets its icon
+trayer --edge top --align left --widthtype pixel --width 100 --heighttype pixel --height 22 \
+  >"$work/trayer.out" 2>&1 &
+tray_pid=$!
+icon_docked() { # a window of the program's inside the tray's window tree
+  local tray id
+  for tray in $(xdotool search --pid "$tray_pid" 2>/dev/null); do
+    for id in $(xwininfo -tree -id "$tray" 2>/dev/null | awk '/^ +0x/ { print $1 }'); do
+      xprop -id "$id" _NET_WM_PID 2>/dev/null | grep -q "= $app_pid\$" && return 0
+    done
+  done
+  return 1
+}
+# The program looks for a tray every 10 seconds.
+check "the tray icon appears once a tray starts" wait_for 25 icon_docked
+stop "$tray_pid"
+tray_pid=''
 
 # --- clicking the strip opens the menu under it; choosing "Quit Quillet" ends the program
 below() { import -display "$DISPLAY" -window root -crop "240x120+$((x - 40))+$h" "$1" 2>/dev/null; }
