@@ -185,6 +185,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const PaperDecodeResult result = decodePaperResponse(body);
     const Expectation expected = expect(withoutBom(body));
 
+    // The program hands its reply body over instead: parsed in place and reused
+    // for the papers' text, which must not change the verdict.
+    const PaperDecodeResult given
+        = decodePaperBody(body.isNull() ? QByteArray() : body.toByteArray());
+    check(given.error == result.error, "decodePaperBody gives another reason", given.error);
+    check(given.response == result.response, "decodePaperBody gives other papers");
+
     if (!result.ok()) {
         check(!result.error.isEmpty(), "a rejection without a reason");
         check(!expected.accept, "a valid feed was rejected", result.error);

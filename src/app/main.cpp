@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <malloc.h>
+
 int main(int argc, char *argv[])
 {
     // Qt's shared-memory backing store makes a blocking X round trip before every
@@ -14,6 +16,14 @@ int main(int argc, char *argv[])
     if (const QByteArray platform = preferredPlatform(SessionEnvironment::current());
         !platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", platform);
+    // The program's only regular expression is Qt's own, matched once over the
+    // system's certificate folder: compiling it to machine code costs more memory
+    // than interpreting it costs time.
+    if (!qEnvironmentVariableIsSet("QT_ENABLE_REGEXP_JIT"))
+        qputenv("QT_ENABLE_REGEXP_JIT", "0");
+    // One malloc arena for every thread: the network and decoding threads
+    // allocate little and seldom, and each arena of their own keeps pages resident.
+    mallopt(M_ARENA_MAX, 1);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillet"));

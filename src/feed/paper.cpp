@@ -12,8 +12,9 @@
 class PaperBuilder
 {
 public:
-    // `capacity` must bound the total size of every string appended.
-    explicit PaperBuilder(qsizetype capacity) : m_text(capacity, Qt::Uninitialized) { }
+    // The size of `storage` must bound the total size of every string appended; its
+    // bytes are overwritten.
+    explicit PaperBuilder(QByteArray storage) : m_text(std::move(storage)) { }
 
     void append(Paper &paper, Paper::Field field, std::string_view text)
     {
@@ -164,21 +165,25 @@ PaperDecodeResult failure(QString description)
     return PaperDecodeResult {std::nullopt, std::move(description)};
 }
 
-} // namespace
-
-PaperDecodeResult decodePaperResponse(QByteArrayView body)
+// `padded`: SIMDJSON_PADDING readable bytes follow the body, so the parser needs
+// no padded copy of it. `storage`, if at least as long as the body, receives the
+// papers' text: the parser keeps its own copy of every string, so the body's
+// bytes may be overwritten once it has run.
+PaperDecodeResult decode(QByteArrayView body, bool padded, QByteArray storage)
 {
     static constexpr QByteArrayView kBom("\xEF\xBB\xBF", 3);
     if (body.startsWith(kBom))
         body = body.sliced(kBom.size());
 
     // An empty reply may have no data pointer at all, and simdjson memcpy()s from it.
-    if (body.isNull())
+    if (body.isNull()) {
         body = QByteArrayView("", 0);
+        padded = false;
+    }
     // A fresh parser per document: nothing passes from one decoding to the next.
     simdjson::dom::parser parser;
     element root;
-    if (const auto error = parser.parse(body.data(), size_t(body.size())).get(root))
+    if (const auto error = parser.parse(body.data(), size_t(body.size()), !padded).get(root))
         return failure(QStringLiteral("not a valid JSON document: %1")
                            .arg(QLatin1String(simdjson::error_message(error))));
 
@@ -198,7 +203,9 @@ PaperDecodeResult decodePaperResponse(QByteArrayView body)
     PaperResponse response;
     response.papers.resize(qsizetype(array.size()));
     // The strings can never be longer than the body they came from.
-    PaperBuilder builder(body.size());
+    if (storage.size() < body.size())
+        storage = QByteArray(body.size(), Qt::Uninitialized);
+    PaperBuilder builder(std::move(storage));
     qsizetype index = 0;
     for (element value : array) {
         if (auto error = decodePaper(value, index, response.papers[index], builder))
@@ -207,6 +214,23 @@ PaperDecodeResult decodePaperResponse(QByteArrayView body)
     }
     builder.finish(response.papers);
     return PaperDecodeResult {std::move(response), QString()};
+}
+
+} // namespace
+
+PaperDecodeResult decodePaperResponse(QByteArrayView body)
+{
+    return decode(body, false, QByteArray());
+}
+
+PaperDecodeResult decodePaperBody(QByteArray body)
+{
+    const qsizetype size = body.size();
+    // Zeroed room for the parser to read past the end; reallocates only when the
+    // body has less spare capacity than that.
+    body.resize(size + qsizetype(simdjson::SIMDJSON_PADDING), '\0');
+    const QByteArrayView json(body.constData(), size);
+    return decode(json, true, std::move(body));
 }
 
 QByteArray encodePaper(const Paper &paper)

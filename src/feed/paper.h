@@ -85,6 +85,9 @@ struct PaperDecodeResult
 // strings. Extra members are ignored; any violation rejects the whole document.
 // A leading UTF-8 byte order mark is tolerated.
 PaperDecodeResult decodePaperResponse(QByteArrayView body);
+// The same verdict for a body the caller gives up: parsed where it lies, and its
+// buffer reused for the papers' text, so decoding needs no second copy of it.
+PaperDecodeResult decodePaperBody(QByteArray body);
 
 // JSON with the same member names, in field order.
 QByteArray encodePaper(const Paper &paper);

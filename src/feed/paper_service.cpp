@@ -117,10 +117,11 @@ PaperService::PaperService(Config config, std::unique_ptr<Timers> timers, QObjec
     // connection object.
     m_sslConfiguration = QSslConfiguration::defaultConfiguration();
     m_sslConfiguration.setSslOption(QSsl::SslOptionDisableSessionSharing, true);
-    // Built once: reading the system's CA store costs more than a handshake.
+    // Any CA list of our own stops Qt from looking the system's CAs up on demand,
+    // and parsing the whole system store costs megabytes: the extra CAs are tried
+    // alone until a handshake shows that they are not enough.
     if (!m_config.extraCaCertificates.isEmpty())
-        m_sslConfiguration.setCaCertificates(
-            QSslConfiguration::systemCaCertificates() + m_config.extraCaCertificates);
+        m_sslConfiguration.setCaCertificates(m_config.extraCaCertificates);
 }
 
 PaperService::~PaperService() = default;
@@ -181,6 +182,16 @@ void PaperService::handleReplyFinished(QNetworkReply *reply)
     const QString abortReason = reply->property(kAbortReason).toString();
     const bool hasHttpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
 
+    if (abortReason.isEmpty() && reply->error() == QNetworkReply::SslHandshakeFailedError
+        && !m_trustsSystemCas && !m_config.extraCaCertificates.isEmpty()) {
+        // The extra CAs alone did not vouch for the server; the system's may. Not a
+        // failed fetch yet: ask again at once, trusting both from now on.
+        m_trustsSystemCas = true;
+        m_sslConfiguration.setCaCertificates(
+            QSslConfiguration::systemCaCertificates() + m_config.extraCaCertificates);
+        fetch();
+        return;
+    }
     if (!abortReason.isEmpty() || isTransportError(reply->error(), hasHttpStatus)) {
         Diagnostics::log(QStringLiteral("Fetch error: ")
             + (abortReason.isEmpty() ? reply->errorString() : abortReason));
@@ -200,8 +211,8 @@ void PaperService::handleReplyFinished(QNetworkReply *reply)
 
     // Decoding a large feed must not stall the ticker: do it on a worker and
     // hand the result back to the main thread.
-    QtConcurrent::run([body = reply->readAll()] {
-        PaperDecodeResult result = decodePaperResponse(body);
+    QtConcurrent::run([body = reply->readAll()]() mutable {
+        PaperDecodeResult result = decodePaperBody(std::move(body));
         if (!result.ok())
             Diagnostics::log(QStringLiteral("Decode error: ") + result.error);
         return result;

@@ -78,6 +78,7 @@ private:
     QNetworkAccessManager m_session;
     QSslConfiguration m_sslConfiguration;
     int m_fetchesInFlight = 0;
+    bool m_trustsSystemCas = false; // besides the extra CAs, once they alone failed
     Timers::Id m_pollingTimer = 0;
     QList<Paper> m_papers;
     std::int64_t m_retryCount = 0;

@@ -28,6 +28,9 @@ private Q_SLOTS:
     void rejectsWholeDocument();
     void acceptsValidDocuments_data();
     void acceptsValidDocuments();
+    void givenBodyGetsTheSameVerdict_data();
+    void givenBodyGetsTheSameVerdict();
+    void givenBodyWithRoomIsReused();
     void keepsOrderDuplicatesAndIdentity();
     void keepsNonAsciiTextByteForByte();
     void keepsLeadingZeroWidthNoBreakSpace();
@@ -134,6 +137,61 @@ void TestPaper::acceptsValidDocuments()
     const PaperDecodeResult result = decodePaperResponse(body);
     QVERIFY2(result.ok(), qPrintable(result.error));
     QCOMPARE(result.response->papers, papers);
+}
+
+void TestPaper::givenBodyGetsTheSameVerdict_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("shared"); // whether the caller keeps its own reference
+
+    const QList<QByteArray> bodies {QByteArray(), QByteArray("{\"papers\": null}"),
+        QByteArray("[]"), feed(paperJson() + ",{}"), feed(paperJson("7")),
+        QByteArray("\xEF\xBB\xBF") + feed(paperJson()),
+        feed(paperJson(R"("a \"b\" \\ c\n\u00e9\ud83d\ude00")") + "," + paperJson("\"second\"")),
+        feed(paperJson(R"("\ufeffT")", "\"\xEF\xBB\xBFL\""))};
+    for (qsizetype i = 0; i < bodies.size(); ++i) {
+        QTest::addRow("body %lld, shared", qlonglong(i)) << bodies[i] << true;
+        QTest::addRow("body %lld, handed over", qlonglong(i)) << bodies[i] << false;
+    }
+}
+
+void TestPaper::givenBodyGetsTheSameVerdict()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(bool, shared);
+    const PaperDecodeResult expected = decodePaperResponse(body);
+    // A deep copy: the caller's bytes, which a shared body must keep.
+    const QByteArray original(body.constData(), body.size());
+
+    const PaperDecodeResult result = shared
+        ? decodePaperBody(body)
+        : decodePaperBody(QByteArray(body.constData(), body.size()));
+    QCOMPARE(result.error, expected.error);
+    QCOMPARE(result.response, expected.response);
+    QCOMPARE(body, original);
+}
+
+void TestPaper::givenBodyWithRoomIsReused()
+{
+    // Room for the parser past the end: the papers' text goes into the body's own
+    // buffer, and none of the JSON it replaces may show through.
+    QByteArray papers;
+    for (int i = 0; i < 200; ++i)
+        papers += (i ? "," : "")
+            + paperJson('"' + QByteArray::number(i) + " \\u00e9t\\u00e9\"", "\"L\"");
+    QByteArray body = feed(papers);
+    const PaperDecodeResult expected = decodePaperResponse(body);
+    QVERIFY2(expected.ok(), qPrintable(expected.error));
+    body.reserve(body.size() + 1024);
+    const char *const buffer = body.constData();
+
+    const PaperDecodeResult result = decodePaperBody(std::move(body));
+    QVERIFY2(result.ok(), qPrintable(result.error));
+    QCOMPARE(result.response, expected.response);
+    QCOMPARE(result.response->papers.size(), 200);
+    QCOMPARE(result.response->papers[199].title(), u"199 \u00e9t\u00e9"_qs);
+    QVERIFY2(result.response->papers[0].utf8(Paper::Title).data() == buffer,
+        "the papers' text was copied out of the body's buffer");
 }
 
 void TestPaper::keepsOrderDuplicatesAndIdentity()

@@ -17,6 +17,7 @@ class TestPaperServiceHttps : public QObject
 private Q_SLOTS:
     void faultMatrix_data();
     void faultMatrix();
+    void systemCasJoinOnlyWhenTheExtraOnesFail();
 };
 
 void TestPaperServiceHttps::faultMatrix_data()
@@ -78,6 +79,37 @@ void TestPaperServiceHttps::faultMatrix()
     if (scenario.answer.mode == Mode::Oversized || scenario.answer.mode == Mode::OversizedNoLength)
         QVERIFY2(server.bodyBytesSent() < 16 * kCap,
             "the oversized body was read much further than the cap");
+}
+
+void TestPaperServiceHttps::systemCasJoinOnlyWhenTheExtraOnesFail()
+{
+    for (const Identity identity : {Identity::Trusted, Identity::Untrusted}) {
+        StdoutCapture log;
+        TestHttpsServer server(identity);
+        QVERIFY(server.start());
+        PaperService::Config config;
+        config.apiURL = server.url();
+        config.extraCaCertificates = TestHttpsServer::caCertificates();
+        PaperService service(config, std::make_unique<FakeTimers>());
+        int outcomes = 0;
+        service.onError = [&](const QString &) { ++outcomes; };
+        service.onUpdate = [&](const QList<Paper> &) { ++outcomes; };
+
+        for (int fetch = 1; fetch <= 2; ++fetch) {
+            service.fetch();
+            QTRY_COMPARE_WITH_TIMEOUT(outcomes, fetch, 10000);
+        }
+        if (identity == Identity::Trusted) {
+            // The extra CA vouches for the server: never a second try.
+            QCOMPARE(server.failedHandshakeCount(), 0);
+            QCOMPARE(server.requestCount(), 2);
+        } else {
+            // Refused with the extra CA alone, then with the system's added; only the
+            // second refusal is the fetch's failure, and the next fetch tries once.
+            QTRY_COMPARE(server.failedHandshakeCount(), 3);
+            QCOMPARE(log.linesStartingWith(u"[Quillet] Fetch error: "_qs).size(), 2);
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPaperServiceHttps)
