@@ -35,7 +35,7 @@ fi
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 
-echo "fuzzing decodePaperResponse for ${seconds}s ($(ls "$corpus" | wc -l) seeds)"
+echo "fuzzing the feed decoder for ${seconds}s ($(ls "$corpus" | wc -l) seeds)"
 status=0
 "$fuzzer" "$corpus" \
   -max_total_time="$seconds" \

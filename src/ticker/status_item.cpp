@@ -132,6 +132,15 @@ void StatusItem::setContainerFrame(const QRectF &frame)
 void StatusItem::setMenu(std::unique_ptr<QMenu> menu)
 {
     m_menu = std::move(menu);
+    // Nothing at all runs while the menu is open: the look for a tray waits too.
+    connect(m_menu.get(), &QMenu::aboutToShow, this, [this] {
+        if (m_trayWatch)
+            m_trayWatch->stop();
+    });
+    connect(m_menu.get(), &QMenu::aboutToHide, this, [this] {
+        if (m_trayWatch)
+            m_trayWatch->start();
+    });
     if (m_trayIcon)
         m_trayIcon->setContextMenu(m_menu.get());
 }

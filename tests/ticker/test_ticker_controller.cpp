@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -189,7 +190,16 @@ void TestTickerController::menuPausesAndRestartsCurrentPaper()
     QVERIFY(f.controller.isTickerPaused());
     QVERIFY(!f.controller.isFrameDriverRunning());
     QCOMPARE(FrameDriver::liveCount(), 0);
+    // Nothing else keeps waking the program either (offscreen has no tray to look for).
+    auto runningTimers = [&] {
+        int running = 0;
+        for (const QTimer *timer : f.controller.statusItem()->findChildren<QTimer *>())
+            running += timer->isActive();
+        return running;
+    };
+    QCOMPARE(runningTimers(), 0);
     f.controller.statusItem()->menu()->aboutToHide();
+    QCOMPARE(runningTimers(), 1); // the look for a tray again
     QVERIFY(!f.controller.isTickerPaused());
     QVERIFY(f.controller.isFrameDriverRunning());
     QCOMPARE(f.label().text(), u"two"_qs);
