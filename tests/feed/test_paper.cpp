@@ -28,12 +28,9 @@ private Q_SLOTS:
     void rejectsWholeDocument();
     void acceptsValidDocuments_data();
     void acceptsValidDocuments();
-    void givenBodyGetsTheSameVerdict_data();
-    void givenBodyGetsTheSameVerdict();
     void givenBodyWithRoomIsReused();
     void keepsOrderDuplicatesAndIdentity();
     void keepsNonAsciiTextByteForByte();
-    void keepsLeadingZeroWidthNoBreakSpace();
     void encodesInFieldOrderAndRoundTrips();
 };
 
@@ -139,38 +136,6 @@ void TestPaper::acceptsValidDocuments()
     QCOMPARE(result.response->papers, papers);
 }
 
-void TestPaper::givenBodyGetsTheSameVerdict_data()
-{
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<bool>("shared"); // whether the caller keeps its own reference
-
-    const QList<QByteArray> bodies {QByteArray(), QByteArray("{\"papers\": null}"),
-        QByteArray("[]"), feed(paperJson() + ",{}"), feed(paperJson("7")),
-        QByteArray("\xEF\xBB\xBF") + feed(paperJson()),
-        feed(paperJson(R"("a \"b\" \\ c\n\u00e9\ud83d\ude00")") + "," + paperJson("\"second\"")),
-        feed(paperJson(R"("\ufeffT")", "\"\xEF\xBB\xBFL\""))};
-    for (qsizetype i = 0; i < bodies.size(); ++i) {
-        QTest::addRow("body %lld, shared", qlonglong(i)) << bodies[i] << true;
-        QTest::addRow("body %lld, handed over", qlonglong(i)) << bodies[i] << false;
-    }
-}
-
-void TestPaper::givenBodyGetsTheSameVerdict()
-{
-    QFETCH(QByteArray, body);
-    QFETCH(bool, shared);
-    const PaperDecodeResult expected = decodePaperResponse(body);
-    // A deep copy: the caller's bytes, which a shared body must keep.
-    const QByteArray original(body.constData(), body.size());
-
-    const PaperDecodeResult result = shared
-        ? decodePaperBody(body)
-        : decodePaperBody(QByteArray(body.constData(), body.size()));
-    QCOMPARE(result.error, expected.error);
-    QCOMPARE(result.response, expected.response);
-    QCOMPARE(body, original);
-}
-
 void TestPaper::givenBodyWithRoomIsReused()
 {
     // Room for the parser past the end: the papers' text goes into the body's own
@@ -221,22 +186,6 @@ void TestPaper::keepsNonAsciiTextByteForByte()
     QVERIFY2(result.ok(), qPrintable(result.error));
     QCOMPARE(result.response->papers[0].title().toUtf8(), title);
     QCOMPARE(result.response->papers[0].author().toUtf8(), author);
-}
-
-void TestPaper::keepsLeadingZeroWidthNoBreakSpace()
-{
-    // U+FEFF at the start of a field is text, not a byte order mark to strip.
-    const PaperDecodeResult result
-        = decodePaperResponse(feed(paperJson(R"("\ufeffT")", "\"\xEF\xBB\xBFL\"")));
-    QVERIFY2(result.ok(), qPrintable(result.error));
-    const Paper &paper = result.response->papers[0];
-    QCOMPARE(paper.title(), u"\uFEFFT"_qs);
-    QCOMPARE(paper.link(), u"\uFEFFL"_qs);
-    QCOMPARE(paper.id(), u"\uFEFFT\uFEFFL"_qs);
-    QCOMPARE(decodePaperResponse(encodePaperResponse(*result.response)).response, result.response);
-
-    const Paper built {u"\uFEFFx"_qs, {}, {}, {}, {}, {}};
-    QCOMPARE(built.title(), u"\uFEFFx"_qs);
 }
 
 void TestPaper::encodesInFieldOrderAndRoundTrips()

@@ -72,9 +72,6 @@ private Q_SLOTS:
     void successResetsTheRun();
     void refreshWhileRetryPendingKeepsTheCount();
     void pollFetchContinuesTheRun();
-    void secondStartPollingStartsAfresh();
-    void failuresWithoutListenerStillRetry();
-    void overlappingFetchesEachCount();
     void callbacksComeAfterFetchReturns();
 };
 
@@ -188,62 +185,6 @@ void TestPaperService::pollFetchContinuesTheRun()
     QVERIFY(log.lines().contains(u"[Quillet] Retry 3/4 in 120s"_qs));
     h.timers->advance(30s); // 90 s: the cancelled retry stays silent
     QCOMPARE(h.server.requestCount(), 3);
-}
-
-void TestPaperService::secondStartPollingStartsAfresh()
-{
-    Harness h;
-    h.server.setDefaultResponse(serverError());
-    h.service->startPolling(kPollInterval);
-    QTRY_COMPARE(h.errors.size(), 1);
-    h.timers->advance(30s);
-    QTRY_COMPARE(h.errors.size(), 2);
-
-    h.service->startPolling(kPollInterval);
-    QCOMPARE(h.service->retryCount(), 0);
-    QCOMPARE(h.timers->activeCount(), 1); // only the new poll timer
-    QTRY_COMPARE(h.errors.size(), 3);
-    QCOMPARE(h.errors.last(), retrying("Failed to parse papers", 30));
-    // The new poll timer counts from the second start.
-    QCOMPARE(h.timers->activeCount(), 2);
-    h.timers->advance(30s);
-    QTRY_COMPARE(h.server.requestCount(), 4);
-}
-
-void TestPaperService::failuresWithoutListenerStillRetry()
-{
-    StdoutCapture log;
-    Harness h;
-    h.service->onError = nullptr;
-    h.server.setDefaultResponse(answer(200, QByteArray()));
-    h.service->startPolling(kPollInterval);
-    QTRY_COMPARE(log.linesStartingWith(u"[Quillet] Retry 1/4 in 30s"_qs).size(), 1);
-    QVERIFY(h.service->hasPendingRetry());
-    QCOMPARE(h.service->retryCount(), 1);
-    h.timers->advance(30s);
-    QTRY_COMPARE(log.linesStartingWith(u"[Quillet] Retry 2/4 in 60s"_qs).size(), 1);
-    QCOMPARE(log.linesStartingWith(u"[Quillet] Decode error: "_qs).size(), 2);
-}
-
-void TestPaperService::overlappingFetchesEachCount()
-{
-    Harness h;
-    h.server.setDefaultResponse(serverError());
-    h.service->fetch();
-    h.service->fetch();
-    QTRY_COMPARE(h.errors.size(), 2);
-    QCOMPARE(h.service->retryCount(), 2);
-    QCOMPARE(h.timers->activeOnceCount(), 2);
-
-    // The earlier, unreferenced retry still fires, and its fetch cancels the later one.
-    h.timers->advance(30s);
-    QTRY_COMPARE(h.errors.size(), 3);
-    QCOMPARE(h.errors.last(), retrying("Failed to parse papers", 120));
-    QCOMPARE(h.timers->activeOnceCount(), 1);
-    h.timers->advance(30s + 89s);
-    QCOMPARE(h.server.requestCount(), 3);
-    h.timers->advance(1s);
-    QTRY_COMPARE(h.server.requestCount(), 4);
 }
 
 void TestPaperService::callbacksComeAfterFetchReturns()

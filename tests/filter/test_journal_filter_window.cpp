@@ -80,42 +80,13 @@ class TestJournalFilterWindow : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void firstOpeningShowsEveryJournalChecked();
     void clicksStoreUncheckedNamesInDisplayOrder_data();
     void clicksStoreUncheckedNamesInDisplayOrder();
-    void namesReadAsWritten();
     void bulkButtonsStoreOnce_data();
     void bulkButtonsStoreOnce();
-    void showingAgainKeepsTheOpenPanelAsIs();
     void closingStoresNothingAndReopeningRereads();
     void keyboardAlone();
 };
-
-void TestJournalFilterWindow::firstOpeningShowsEveryJournalChecked()
-{
-    Fixture f;
-    f.filter.showWindow();
-    QWidget *window = f.filter.window();
-    QVERIFY(window && window->isVisible());
-    QCOMPARE(window->windowTitle(), u"Select Journals to Display"_qs);
-    QCOMPARE(window->size(), QSize(380, 500));
-    QCOMPARE(window->windowType(), Qt::Tool);
-    QVERIFY(window->windowFlags() & Qt::WindowStaysOnTopHint);
-    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    QVERIFY((window->geometry().center() - area.center()).manhattanLength() <= 2);
-
-    const QStringList &names = JournalConstants::sortedFullNames();
-    QCOMPARE(names.size(), 131);
-    QCOMPARE(names.first(), Aos);
-    QCOMPARE(f.filter.checkboxes().size(), 131);
-    for (int i = 0; i < names.size(); ++i) {
-        const QCheckBox *checkbox = f.filter.checkboxes().at(i);
-        QCOMPARE(checkbox->property("journalName").toString(), names.at(i));
-        QVERIFY2(checkbox->isChecked(), qPrintable(names.at(i)));
-    }
-    QVERIFY(!f.preferences.contains(Preferences::HiddenJournals));
-    QCOMPARE(f.changes, 0);
-}
 
 void TestJournalFilterWindow::clicksStoreUncheckedNamesInDisplayOrder_data()
 {
@@ -144,20 +115,6 @@ void TestJournalFilterWindow::clicksStoreUncheckedNamesInDisplayOrder()
     // The owner re-filters from the store, so it must already hold the change.
     QCOMPARE(f.storedAtCallback, stored);
     QCOMPARE(f.unchecked(), stored);
-}
-
-void TestJournalFilterWindow::namesReadAsWritten()
-{
-    Fixture f;
-    f.filter.showWindow();
-    // An unescaped "&" vanishes from the text and underlines the next letter as a shortcut.
-    for (const QCheckBox *checkbox : f.filter.checkboxes()) {
-        const QString name = checkbox->property("journalName").toString();
-        QVERIFY2(QKeySequence::mnemonic(checkbox->text()).isEmpty(), qPrintable(name));
-        QCOMPARE(
-            QString(checkbox->text()).replace(QStringLiteral("&&"), QStringLiteral("&")), name);
-    }
-    QCOMPARE(f.box(Banking)->text(), u"Journal of Banking && Finance"_qs);
 }
 
 void TestJournalFilterWindow::bulkButtonsStoreOnce_data()
@@ -198,22 +155,6 @@ void TestJournalFilterWindow::bulkButtonsStoreOnce()
     Preferences reread(f.file);
     QVERIFY(reread.contains(Preferences::HiddenJournals));
     QCOMPARE(reread.hiddenJournals(), after);
-}
-
-void TestJournalFilterWindow::showingAgainKeepsTheOpenPanelAsIs()
-{
-    Fixture f;
-    f.filter.showWindow();
-    QWidget *panel = f.filter.window();
-    const QList<QCheckBox *> boxes = f.filter.checkboxes();
-    f.click(DevEcon);
-    f.preferences.setHiddenJournals({Aos, WorldEconomy}); // behind the panel's back
-
-    f.filter.showWindow();
-    QCOMPARE(f.filter.window(), panel);
-    QCOMPARE(f.filter.checkboxes(), boxes);
-    QCOMPARE(f.unchecked(), QStringList {DevEcon});
-    QCOMPARE(f.changes, 1);
 }
 
 void TestJournalFilterWindow::closingStoresNothingAndReopeningRereads()

@@ -66,10 +66,8 @@ private Q_SLOTS:
     void registersAndUnregisters();
     void execIsQuoted_data();
     void execIsQuoted();
-    void reRegisterRewritesAndRecreatesDirectory();
     void registerFailures_data();
     void registerFailures();
-    void unregisterFailureIsReported();
 };
 
 void TestLoginItem::registersAndUnregisters()
@@ -125,21 +123,12 @@ void TestLoginItem::execIsQuoted_data()
     QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("exec");
     QTest::addRow("plain") << Program << Program;
-    QTest::addRow("non-ASCII stays bare")
-        << u"/opt/Économie/quillet"_qs << u"/opt/Économie/quillet"_qs;
     QTest::addRow("space") << u"/opt/My Apps/quillet"_qs << u"\"/opt/My Apps/quillet\""_qs;
-    QTest::addRow("apostrophe") << u"/home/o'neil/quillet"_qs << u"\"/home/o'neil/quillet\""_qs;
     QTest::addRow("double quote") << u"/opt/a\"b/quillet"_qs
                                   << QStringLiteral(R"("/opt/a\\"b/quillet")");
     QTest::addRow("dollar") << u"/opt/$HOME/quillet"_qs
                             << QStringLiteral(R"("/opt/\\$HOME/quillet")");
-    QTest::addRow("backquote") << u"/opt/a`b/quillet"_qs
-                               << QStringLiteral(R"("/opt/a\\`b/quillet")");
-    QTest::addRow("backslash") << u"/opt/a\\b/quillet"_qs
-                               << QStringLiteral(R"("/opt/a\\\\b/quillet")");
     QTest::addRow("percent") << u"/opt/100%/quillet"_qs << u"/opt/100%%/quillet"_qs;
-    QTest::addRow("percent, quoted")
-        << u"/opt/100% ($)/quillet"_qs << QStringLiteral(R"("/opt/100%% (\\$)/quillet")");
     QTest::addRow("newline cannot inject a key")
         << u"/opt/a\nHidden=true/quillet"_qs << QStringLiteral(R"("/opt/a\nHidden=true/quillet")");
 }
@@ -154,29 +143,6 @@ void TestLoginItem::execIsQuoted()
     const QStringList lines = entryLines(item.desktopFilePath());
     QCOMPARE(execLine(lines), QStringLiteral("Exec=") + exec);
     QCOMPARE(lines.size(), 13);
-}
-
-void TestLoginItem::reRegisterRewritesAndRecreatesDirectory()
-{
-    QTemporaryDir home;
-    // Neither the config home nor autostart/ exists yet, as on a fresh account.
-    const QString config = home.filePath(QStringLiteral("fresh/config"));
-    const QString path = LoginItem(config, Program).desktopFilePath();
-    QVERIFY(LoginItem(config, Program).registerItem().ok);
-    writeFile(path, "[Desktop Entry]\nExec=/old/quillet\nHidden=true\n");
-
-    // The program moved; registering again replaces the whole old entry.
-    QVERIFY(LoginItem(config, u"/opt/quillet/bin/quillet"_qs).registerItem().ok);
-    const QStringList lines = entryLines(path);
-    QCOMPARE(execLine(lines), u"Exec=/opt/quillet/bin/quillet"_qs);
-    QVERIFY(!lines.contains(u"Hidden=true"_qs));
-    QCOMPARE(QDir(config + QStringLiteral("/autostart"))
-                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-        QStringList {u"quillet.desktop"_qs});
-
-    QVERIFY(QDir(config + QStringLiteral("/autostart")).removeRecursively());
-    QVERIFY(LoginItem(config, Program).registerItem().ok);
-    QCOMPARE(execLine(entryLines(path)), u"Exec=/usr/bin/quillet"_qs);
 }
 
 enum class Obstacle { ReadOnlyConfig, ReadOnlyAutostart, AutostartIsFile, RelativeProgram };
@@ -235,22 +201,6 @@ void TestLoginItem::registerFailures()
     QVERIFY(!item.isRegistered());
     // A failed atomic write must not leave its temporary file behind.
     QCOMPARE(QDir(autostart).entryList(QDir::Files | QDir::Hidden), QStringList());
-}
-
-void TestLoginItem::unregisterFailureIsReported()
-{
-    QTemporaryDir home;
-    LoginItem item(home.path(), Program);
-    const QString path = item.desktopFilePath();
-    QVERIFY(QDir().mkpath(path + QStringLiteral("/keep")));
-
-    const LoginItem::Result result = item.unregisterItem();
-    QVERIFY(!result.ok);
-    const QString expectedStart = QStringLiteral("Cannot remove ") + path + QStringLiteral(": ");
-    QVERIFY2(
-        result.errorDescription.startsWith(expectedStart), qPrintable(result.errorDescription));
-    QVERIFY(result.errorDescription.size() > expectedStart.size());
-    QVERIFY(QFileInfo(path).isDir());
 }
 
 QTEST_GUILESS_MAIN(TestLoginItem)

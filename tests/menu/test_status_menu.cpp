@@ -79,16 +79,11 @@ private Q_SLOTS:
     void linesInEachState_data();
     void linesInEachState();
     void titleIsPlainTextAndOpensTheLink();
-    void slidersStartFromStoredValues_data();
-    void slidersStartFromStoredValues();
     void slidersStoreAndApply();
     void openCurrentPaper_data();
     void openCurrentPaper();
-    void launchAtLogin();
     void failedRegistrationKeepsTheChoice();
     void refreshRestartsCurrentPaperAndFetches();
-    void filterWindowCallbackInstalledOnce();
-    void quitAsksTheApplicationToQuit();
 };
 
 void TestStatusMenu::linesInEachState_data()
@@ -155,38 +150,6 @@ void TestStatusMenu::titleIsPlainTextAndOpensTheLink()
         QVERIFY(!f.action(name)->isEnabled());
 }
 
-void TestStatusMenu::slidersStartFromStoredValues_data()
-{
-    QTest::addColumn<double>("width");
-    QTest::addColumn<double>("speed");
-    QTest::addColumn<int>("widthValue");
-    QTest::addColumn<int>("speedValue");
-    QTest::addRow("absent") << -1.0 << -1.0 << 200 << 80;
-    QTest::addRow("zero") << 0.0 << 0.0 << 200 << 80;
-    QTest::addRow("stored") << 350.0 << 2.5 << 350 << 250;
-}
-
-void TestStatusMenu::slidersStartFromStoredValues()
-{
-    QFETCH(double, width);
-    QFETCH(double, speed);
-    QFETCH(int, widthValue);
-    QFETCH(int, speedValue);
-    Fixture f;
-    if (width >= 0)
-        f.preferences.setTickerWidth(width);
-    if (speed >= 0)
-        f.preferences.setTickerSpeed(speed);
-    f.open();
-    QCOMPARE(f.slider("widthSlider")->value(), widthValue);
-    QCOMPARE(f.slider("widthSlider")->minimum(), 100);
-    QCOMPARE(f.slider("widthSlider")->maximum(), 600);
-    QCOMPARE(f.slider("speedSlider")->value(), speedValue);
-    QCOMPARE(f.slider("speedSlider")->parentWidget()->size(), QSize(230, 26));
-    // Opening the menu writes nothing.
-    QCOMPARE(f.preferences.contains(Preferences::TickerWidth.name), width >= 0);
-}
-
 void TestStatusMenu::slidersStoreAndApply()
 {
     Fixture f;
@@ -238,25 +201,6 @@ void TestStatusMenu::openCurrentPaper()
     QCOMPARE(log.linesStartingWith(u"[Quillet] Refused to open"_qs).size(), refusalLogged ? 1 : 0);
 }
 
-void TestStatusMenu::launchAtLogin()
-{
-    Fixture f;
-    f.open();
-    QVERIFY(!f.action("launchAtLogin")->isChecked());
-    f.action("launchAtLogin")->trigger();
-    QVERIFY(f.preferences.launchAtLogin());
-    QVERIFY(f.action("launchAtLogin")->isChecked());
-    QVERIFY(f.loginItem.isRegistered());
-    f.close();
-
-    f.open();
-    QVERIFY(f.action("launchAtLogin")->isChecked());
-    f.action("launchAtLogin")->trigger();
-    QVERIFY(!f.preferences.launchAtLogin());
-    QVERIFY(!f.action("launchAtLogin")->isChecked());
-    QVERIFY(!f.loginItem.isRegistered());
-}
-
 void TestStatusMenu::failedRegistrationKeepsTheChoice()
 {
     StdoutCapture log;
@@ -294,44 +238,6 @@ void TestStatusMenu::refreshRestartsCurrentPaperAndFetches()
     QCOMPARE(label.text(), u"one"_qs);
     QCOMPARE(label.x(), 190.0);
     QVERIFY(f.controller.isFrameDriverRunning());
-}
-
-void TestStatusMenu::filterWindowCallbackInstalledOnce()
-{
-    Fixture f;
-    f.service.onUpdate({paper(u"one"_qs, u"JDE in Press"_qs, QString()),
-        paper(u"two"_qs, u"AER Forthcoming"_qs, QString())});
-    for (int i = 0; i < 3; ++i) {
-        f.open();
-        f.action("journalFilters")->trigger();
-        f.close();
-    }
-    QVERIFY(f.filterWindow.window());
-    f.filterWindow.deselectAllAction();
-    QCOMPARE(f.controller.displayPapers().size(), 0);
-    QCOMPARE(f.controller.statusItem()->label().text(), u"No papers match filter"_qs);
-    f.filterWindow.selectAllAction();
-    QCOMPARE(f.controller.displayPapers().size(), 2);
-    f.filterWindow.window()->close();
-}
-
-void TestStatusMenu::quitAsksTheApplicationToQuit()
-{
-    Fixture f;
-    f.service.onUpdate({});
-    QCOMPARE(f.open().last(), u"Quit Quillet"_qs);
-    f.action("quit")->trigger();
-    QCOMPARE(f.quits, 1);
-
-    // Single keys work while the menu is open: q quits, r refreshes, f opens the filters.
-    f.close();
-    f.open();
-    QTest::keyClick(f.menu(), Qt::Key_Q);
-    QTRY_COMPARE(f.quits, 2);
-    f.open();
-    QTest::keyClick(f.menu(), Qt::Key_F, Qt::ControlModifier);
-    QTRY_VERIFY(f.filterWindow.window());
-    f.filterWindow.window()->close();
 }
 
 QTEST_MAIN(TestStatusMenu)

@@ -64,69 +64,16 @@ class TestTickerController : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void setupPlacesLoadingOutOfSight();
-    void stepFollowsStoredSpeed_data();
-    void stepFollowsStoredSpeed();
     void titleFinishesOnlyWhenStrictlyPastTheEdge();
     void titlesCycleInFeedOrder();
-    void widthChangeTakesEffectAtOnce();
     void menuPausesAndRestartsCurrentPaper();
     void errorsNeverHideTitlesOnDisplay();
     void messageCrossesOnceThenDriverRests();
-    void restartsWhilePausedStartNothing();
-    void atMostOneDriver();
     void hostileTitlesAreShownSafely();
     void screenReadersHearTheTitle();
     void filtering_data();
     void filtering();
 };
-
-void TestTickerController::setupPlacesLoadingOutOfSight()
-{
-    Fixture f(350);
-    QCOMPARE(f.controller.statusItem()->length(), 350.0);
-    QCOMPARE(f.controller.statusItem()->width(), 350);
-    QCOMPARE(f.controller.statusItem()->containerFrame(), QRectF(5, 0, 340, 22));
-    QCOMPARE(f.label().text(), u"Loading..."_qs);
-    QCOMPARE(f.label().x(), 340.0);
-    QCOMPARE(f.label().frame().y(), 2.0);
-    QVERIFY(!f.controller.isFrameDriverRunning());
-    QVERIFY(f.service.onUpdate && f.service.onError);
-
-    Fixture fallback;
-    QCOMPARE(fallback.controller.statusItem()->width(), 200);
-    QCOMPARE(fallback.containerWidth(), 190.0);
-}
-
-void TestTickerController::stepFollowsStoredSpeed_data()
-{
-    QTest::addColumn<double>("stored");
-    QTest::addColumn<double>("step");
-    QTest::addRow("absent") << -1.0 << 0.8;
-    QTest::addRow("zero") << 0.0 << 0.8;
-    QTest::addRow("slow") << 0.1 << 0.1;
-    QTest::addRow("fast") << 5.0 << 5.0;
-}
-
-void TestTickerController::stepFollowsStoredSpeed()
-{
-    QFETCH(double, stored);
-    QFETCH(double, step);
-    Fixture f;
-    if (stored >= 0)
-        f.preferences.setTickerSpeed(stored);
-    f.deliver({paper(QStringLiteral("A long enough title to stay on the strip for a while"))});
-    QCOMPARE(f.label().x(), 190.0);
-    f.ticks(10);
-    QVERIFY(qFuzzyCompare(f.label().x(), 190.0 - 10 * step));
-
-    // A new speed applies from the very next tick, without a restart.
-    const double before = f.label().x();
-    f.controller.speedChanged(2.0);
-    f.controller.tick();
-    QCOMPARE(f.label().x(), before - 2.0);
-    QCOMPARE(f.preferences.tickerSpeed(), 2.0);
-}
 
 void TestTickerController::titleFinishesOnlyWhenStrictlyPastTheEdge()
 {
@@ -161,22 +108,6 @@ void TestTickerController::titlesCycleInFeedOrder()
     const int firstCrossing = f.ticksUntilTextChanges(2000);
     QCOMPARE(firstCrossing, -1);
     QCOMPARE(f.label().text(), u"solo"_qs);
-}
-
-void TestTickerController::widthChangeTakesEffectAtOnce()
-{
-    Fixture f;
-    f.preferences.setTickerSpeed(5.0);
-    f.deliver({paper(u"one"_qs), paper(u"two"_qs)});
-    f.ticks(3);
-    const double x = f.label().x();
-    f.controller.widthChanged(400);
-    QCOMPARE(f.controller.statusItem()->width(), 400);
-    QCOMPARE(f.controller.statusItem()->containerFrame(), QRectF(5, 0, 390, 22));
-    QCOMPARE(f.label().x(), x); // the moving title is not restarted
-    QCOMPARE(f.preferences.tickerWidth(), 400.0);
-    QVERIFY(f.ticksUntilTextChanges() > 0);
-    QCOMPARE(f.label().x(), 390.0);
 }
 
 void TestTickerController::menuPausesAndRestartsCurrentPaper()
@@ -246,45 +177,6 @@ void TestTickerController::messageCrossesOnceThenDriverRests()
     QCOMPARE(f.label().text(), u"No papers today"_qs);
     QCOMPARE(f.label().x(), 190.0);
     QVERIFY(f.controller.isFrameDriverRunning());
-}
-
-void TestTickerController::restartsWhilePausedStartNothing()
-{
-    Fixture f;
-    f.controller.menuWillOpen();
-    f.deliver({paper(u"one"_qs)});
-    QCOMPARE(f.controller.displayPapers().size(), 1);
-    QVERIFY(!f.controller.isFrameDriverRunning());
-    f.fail(u"Failed to parse papers \u2014 retrying in 30s\u2026"_qs);
-    QVERIFY(!f.controller.isFrameDriverRunning());
-    f.controller.menuDidClose();
-    QCOMPARE(f.label().text(), u"one"_qs);
-    QVERIFY(f.controller.isFrameDriverRunning());
-
-    // Opened and closed before any result: "Loading..." crosses once.
-    Fixture early;
-    early.controller.menuWillOpen();
-    early.controller.menuDidClose();
-    QCOMPARE(early.label().text(), u"Loading..."_qs);
-    QVERIFY(early.controller.isFrameDriverRunning());
-}
-
-void TestTickerController::atMostOneDriver()
-{
-    Fixture f;
-    QCOMPARE(FrameDriver::liveCount(), 0);
-    for (int i = 0; i < 3; ++i) {
-        f.deliver({paper(u"one"_qs)});
-        f.fail(u"x"_qs);
-        f.controller.applyFiltersAndRestart();
-        QCOMPARE(FrameDriver::liveCount(), 1);
-    }
-    f.controller.menuWillOpen();
-    f.controller.menuWillOpen();
-    QCOMPARE(FrameDriver::liveCount(), 0);
-    f.controller.menuDidClose();
-    f.controller.menuDidClose();
-    QCOMPARE(FrameDriver::liveCount(), 1);
 }
 
 void TestTickerController::hostileTitlesAreShownSafely()
