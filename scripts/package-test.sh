@@ -28,7 +28,6 @@ case $build in
 esac
 
 port=46443
-launch_line='[Quillet] App launched — polling every 30 min'
 export DEBIAN_FRONTEND=noninteractive
 # Another apt or dpkg run (an install-deps.sh elsewhere, say) holds the lock
 # for a while at most: wait for it rather than fail.

@@ -1,6 +1,9 @@
 # Helpers shared by the demo, the end-to-end test and the package test: stopping
 # the processes they start, waiting on conditions, a private Xvfb, and the
-# PASS/FAIL lines of a check. Source it; it defines functions only.
+# PASS/FAIL lines of a check. Source it; it defines functions and the program's
+# launch line, which every one of them waits for.
+
+launch_line='[Quillet] App launched — polling every 30 min'
 
 stop() { # pid: TERM, a moment's grace polled for, then KILL
   local pid=$1

@@ -16,7 +16,6 @@ data=$2
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 source "$repo/scripts/lib/processes.sh"
 port=47443
-launch_line='[Quillet] App launched — polling every 30 min'
 
 for tool in Xvfb xdotool trayer xprop xwininfo xdpyinfo import identify python3; do
   if ! command -v "$tool" >/dev/null; then

@@ -25,7 +25,6 @@ data=$2
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 source "$repo/scripts/lib/processes.sh"
 port=44443
-launch_line='[Quillet] App launched — polling every 30 min'
 socket=quillet-wayland
 
 for tool in weston Xwayland weston-debug weston-screenshooter xdotool xprop xwininfo xdpyinfo \
