@@ -7,7 +7,7 @@
 //   --papers N  only the feed of N papers (100, 1000 or 100000); keeps a
 //               profile focused on one size.
 
-#include "feed/paper.h"
+#include "core/paper.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 // How many callbacks per second FrameDriver really delivers, and how evenly.
 // Usage: bench_frame_driver_rate [seconds]   (default 10)
-#include "ticker/frame_driver.h"
+#include "ui/frame_driver.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

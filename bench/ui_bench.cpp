@@ -7,9 +7,9 @@
 //
 //   bench_ui [LAUNCH_NS] [--rounds N]
 #include "app/app_delegate.h"
-#include "feed/paper_service.h"
-#include "filter/journal_filter_window.h"
-#include "ticker/status_item.h"
+#include "core/paper_service.h"
+#include "ui/journal_filter_window.h"
+#include "ui/status_item.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

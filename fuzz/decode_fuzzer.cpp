@@ -7,7 +7,7 @@
 // the same simdjson tree says it should, with the same number of papers. Where
 // Qt's own JSON parser also accepts the bytes, its count and strings must agree.
 
-#include "feed/paper.h"
+#include "core/paper.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,8 +1,8 @@
 #include "app/app_delegate.h"
 
-#include "app/diagnostics.h"
-#include "app/preferences.h"
-#include "feed/paper_service.h"
+#include "core/diagnostics.h"
+#include "core/paper_service.h"
+#include "core/preferences.h"
 
 #include <QApplication>
 

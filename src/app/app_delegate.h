@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ticker/ticker_controller.h"
+#include "ui/ticker_controller.h"
 
 // Owns the ticker for the life of the process and runs the launch sequence.
 class AppDelegate

@@ -1,5 +1,5 @@
 #include "app/app_delegate.h"
-#include "platform/session_platform.h"
+#include "core/session_platform.h"
 
 #include <QApplication>
 #include <QTimer>

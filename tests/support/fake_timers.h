@@ -1,6 +1,6 @@
 #pragma once
 
-#include "feed/timers.h"
+#include "core/timers.h"
 
 #include <chrono>
 #include <map>

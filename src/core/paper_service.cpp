@@ -1,0 +1,259 @@
+#include "core/paper_service.h"
+
+#include "core/diagnostics.h"
+#include "core/feed_endpoint.h"
+
+#include <QCoreApplication>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QSslConfiguration>
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Set on a reply that we aborted ourselves; the text becomes the logged description.
+constexpr const char *kAbortReason = "quilletAbortReason";
+
+// A feed moves rarely; a longer chain than this is a misconfigured loop, not a move.
+constexpr int kMaxRedirects = 5;
+
+// HTTP statuses are answers, not transport faults: their bodies are decoded
+// like any other. Qt reports 4xx/5xx as errors, so tell the two apart.
+bool isTransportError(QNetworkReply::NetworkError error, bool hasHttpStatus)
+{
+    if (error == QNetworkReply::NoError)
+        return false;
+    const bool statusError = (error >= QNetworkReply::ContentAccessDenied
+                                 && error <= QNetworkReply::UnknownContentError)
+        || (error >= QNetworkReply::InternalServerError
+            && error <= QNetworkReply::UnknownServerError);
+    return !(statusError && hasHttpStatus);
+}
+
+QString formatMiB(std::int64_t bytes)
+{
+    return QString::number(double(bytes) / (1024.0 * 1024.0), 'g', 4);
+}
+
+// Enforces the transfer limits on one reply: an idle timeout, an overall
+// deadline and a body size cap, each aborting with a readable reason.
+void guardReply(QNetworkReply *reply, const PaperService::Config &config)
+{
+    auto abortWith = [reply](const QString &reason) {
+        if (reply->isFinished())
+            return;
+        reply->setProperty(kAbortReason, reason);
+        reply->abort();
+    };
+
+    auto *idle = new QTimer(reply);
+    idle->setSingleShot(true);
+    idle->setInterval(config.idleTimeout);
+    QObject::connect(idle, &QTimer::timeout, reply, [abortWith, config] {
+        abortWith(QStringLiteral("Timed out: nothing received for %1 ms")
+                      .arg(config.idleTimeout.count()));
+    });
+    idle->start();
+
+    auto *deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    deadline->setInterval(config.transferTimeout);
+    QObject::connect(deadline, &QTimer::timeout, reply, [abortWith, config] {
+        abortWith(QStringLiteral("Timed out: the transfer took longer than %1 ms")
+                      .arg(config.transferTimeout.count()));
+    });
+    deadline->start();
+
+    const std::int64_t cap = config.maxBodyBytes;
+    const QString tooLarge
+        = QStringLiteral("Response larger than the %1 MiB limit").arg(formatMiB(cap));
+    QObject::connect(
+        reply, &QNetworkReply::metaDataChanged, reply, [reply, idle, abortWith, cap, tooLarge] {
+            idle->start();
+            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+            if (length.isValid() && length.toLongLong() > cap)
+                abortWith(tooLarge);
+        });
+    // readyRead, not downloadProgress: progress signals are rate-limited and can
+    // miss data that arrives in quick bursts.
+    QObject::connect(
+        reply, &QNetworkReply::readyRead, reply, [reply, idle, abortWith, cap, tooLarge] {
+            idle->start();
+            if (reply->bytesAvailable() > cap)
+                abortWith(tooLarge);
+        });
+}
+
+} // namespace
+
+PaperService::Config PaperService::Config::fromEndpoint(const FeedEndpoint &endpoint)
+{
+    Config config;
+    config.apiURL = QUrl(endpoint.url, QUrl::StrictMode);
+    config.extraCaCertificates = QSslCertificate::fromData(endpoint.extraCaPem, QSsl::Pem);
+    return config;
+}
+
+PaperService &PaperService::shared()
+{
+    // Parented to the application object, so it goes when the event loop's owner goes.
+    static PaperService *const service
+        = new PaperService(Config::fromEndpoint(quilletFeedEndpoint()),
+            std::make_unique<QtTimers>(), QCoreApplication::instance());
+    return *service;
+}
+
+PaperService::PaperService(Config config, std::unique_ptr<Timers> timers, QObject *parent)
+    : QObject(parent), m_config(std::move(config)), m_timers(std::move(timers)), m_session(this)
+{
+    m_session.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    m_session.setAutoDeleteReplies(false);
+    // A fetch every half hour gains nothing from resuming TLS sessions, and a shared
+    // session cache would keep every server certificate for as long as Qt keeps the
+    // connection object.
+    m_sslConfiguration = QSslConfiguration::defaultConfiguration();
+    m_sslConfiguration.setSslOption(QSsl::SslOptionDisableSessionSharing, true);
+    // Any CA list of our own stops Qt from looking the system's CAs up on demand,
+    // and parsing the whole system store costs megabytes: the extra CAs are tried
+    // alone until a handshake shows that they are not enough.
+    if (!m_config.extraCaCertificates.isEmpty())
+        m_sslConfiguration.setCaCertificates(m_config.extraCaCertificates);
+}
+
+PaperService::~PaperService() = default;
+
+void PaperService::startPolling(std::chrono::milliseconds interval)
+{
+    stopPolling();
+    fetch();
+    m_pollingTimer = m_timers->startRepeating(interval, [self = QPointer(this)] {
+        if (self)
+            self->fetch();
+    });
+}
+
+void PaperService::stopPolling()
+{
+    if (m_pollingTimer != 0) {
+        m_timers->cancel(m_pollingTimer);
+        m_pollingTimer = 0;
+    }
+    cancelRetry();
+    m_retryCount = 0;
+}
+
+void PaperService::cancelRetry()
+{
+    if (m_retryTimer != 0) {
+        m_timers->cancel(m_retryTimer);
+        m_retryTimer = 0;
+    }
+}
+
+void PaperService::fetch()
+{
+    cancelRetry();
+
+    QNetworkRequest request(m_config.apiURL);
+    request.setAttribute(
+        QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    request.setMaximumRedirectsAllowed(kMaxRedirects);
+    request.setSslConfiguration(m_sslConfiguration);
+    // TLS errors are never ignored: no handler for sslErrors exists.
+    QNetworkReply *reply = m_session.get(request);
+    ++m_fetchesInFlight;
+    guardReply(reply, m_config);
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { handleReplyFinished(reply); });
+}
+
+void PaperService::handleReplyFinished(QNetworkReply *reply)
+{
+    reply->deleteLater();
+    // Qt keeps a finished connection, with its TLS state, for two minutes in case
+    // another request follows; the next poll is half an hour away, and a burst of
+    // refreshes would pile such state up.
+    if (--m_fetchesInFlight == 0)
+        m_session.clearConnectionCache();
+    const QString abortReason = reply->property(kAbortReason).toString();
+    const bool hasHttpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+
+    if (abortReason.isEmpty() && reply->error() == QNetworkReply::SslHandshakeFailedError
+        && !m_trustsSystemCas && !m_config.extraCaCertificates.isEmpty()) {
+        // The extra CAs alone did not vouch for the server; the system's may. Not a
+        // failed fetch yet: ask again at once, trusting both from now on.
+        m_trustsSystemCas = true;
+        m_sslConfiguration.setCaCertificates(
+            QSslConfiguration::systemCaCertificates() + m_config.extraCaCertificates);
+        fetch();
+        return;
+    }
+    if (!abortReason.isEmpty() || isTransportError(reply->error(), hasHttpStatus)) {
+        Diagnostics::log(QStringLiteral("Fetch error: ")
+            + (abortReason.isEmpty() ? reply->errorString() : abortReason));
+        QMetaObject::invokeMethod(
+            this, [this] { handleFetchFailure(QStringLiteral("Failed to load papers")); },
+            Qt::QueuedConnection);
+        return;
+    }
+    if (!hasHttpStatus) {
+        // No fault reported, yet no HTTP answer either: nothing to decode.
+        Diagnostics::log(QStringLiteral("No data received"));
+        QMetaObject::invokeMethod(
+            this, [this] { handleFetchFailure(QStringLiteral("No data received")); },
+            Qt::QueuedConnection);
+        return;
+    }
+
+    // Decoding a large feed must not stall the ticker: do it on a worker and
+    // hand the result back to the main thread.
+    QtConcurrent::run([body = reply->readAll()]() mutable {
+        PaperDecodeResult result = decodePaperBody(std::move(body));
+        if (!result.ok())
+            Diagnostics::log(QStringLiteral("Decode error: ") + result.error);
+        return result;
+    }).then(this, [this](PaperDecodeResult result) {
+        if (result.ok())
+            handleSuccess(std::move(result.response->papers));
+        else
+            handleFetchFailure(QStringLiteral("Failed to parse papers"));
+    });
+}
+
+void PaperService::handleSuccess(QList<Paper> papers)
+{
+    m_retryCount = 0;
+    m_papers = std::move(papers);
+    if (onUpdate)
+        onUpdate(m_papers);
+    Diagnostics::log(QStringLiteral("Loaded %1 papers").arg(m_papers.size()));
+}
+
+void PaperService::handleFetchFailure(const QString &message)
+{
+    if (m_retryCount < retryLimit) {
+        const std::chrono::seconds delay = baseRetryDelay * (std::int64_t(1) << m_retryCount);
+        ++m_retryCount;
+        const QString seconds = QString::number(delay.count());
+        Diagnostics::log(
+            QStringLiteral("Retry %1/%2 in %3s").arg(m_retryCount).arg(retryLimit).arg(seconds));
+        if (onError)
+            onError(message + QStringLiteral(" \u2014 retrying in ") + seconds
+                + QStringLiteral("s\u2026"));
+        // An earlier retry timer, if any, is deliberately left running: the fetch it
+        // starts cancels this one.
+        m_retryTimer = m_timers->startOnce(delay, [self = QPointer(this)] {
+            if (self)
+                self->fetch();
+        });
+        return;
+    }
+    Diagnostics::log(QStringLiteral("All retries exhausted"));
+    if (onError)
+        onError(message + QStringLiteral(" \u2014 check your connection"));
+    m_retryCount = 0;
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "core/paper.h"
+#include "core/timers.h"
+
+#include <QList>
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QString>
+#include <QUrl>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QNetworkReply;
+struct FeedEndpoint;
+
+// The one client of the feed: polls it, decodes each answer, keeps the last good
+// list, reports every outcome through onUpdate / onError (on the main thread,
+// always after the call that started the fetch has returned), and retries
+// failures after 30, 60, 120 and 240 seconds.
+class PaperService : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Config
+    {
+        QUrl apiURL;
+        QList<QSslCertificate> extraCaCertificates;
+        // No byte for this long (connecting included) fails the fetch.
+        std::chrono::milliseconds idleTimeout {std::chrono::seconds(30)};
+        // The whole transfer must finish within this.
+        std::chrono::milliseconds transferTimeout {std::chrono::seconds(60)};
+        // Larger bodies are refused while downloading: a feed is a few hundred KiB.
+        std::int64_t maxBodyBytes = 32 * 1024 * 1024;
+
+        static Config fromEndpoint(const FeedEndpoint &endpoint);
+    };
+
+    static constexpr int retryLimit = 4;
+    static constexpr std::chrono::seconds baseRetryDelay {30};
+
+    // The instance for the program, built on first use from the build's endpoint.
+    static PaperService &shared();
+
+    PaperService(Config config, std::unique_ptr<Timers> timers, QObject *parent = nullptr);
+    ~PaperService() override;
+
+    // Fetches now, then every `interval`; cancels earlier polling and any pending
+    // retry and starts a new run of failures.
+    void startPolling(std::chrono::milliseconds interval);
+    void stopPolling();
+    // Fetches now, cancelling a pending retry; the run of failures goes on.
+    void fetch();
+
+    std::function<void(const QList<Paper> &)> onUpdate;
+    std::function<void(const QString &)> onError;
+
+    const QList<Paper> &papers() const { return m_papers; }
+    std::int64_t retryCount() const { return m_retryCount; }
+    const QUrl &apiURL() const { return m_config.apiURL; }
+    bool isPolling() const { return m_pollingTimer != 0; }
+    bool hasPendingRetry() const { return m_retryTimer != 0; }
+
+private:
+    void handleReplyFinished(QNetworkReply *reply);
+    void handleFetchFailure(const QString &message);
+    void handleSuccess(QList<Paper> papers);
+    void cancelRetry();
+
+    Config m_config;
+    std::unique_ptr<Timers> m_timers;
+    QNetworkAccessManager m_session;
+    QSslConfiguration m_sslConfiguration;
+    int m_fetchesInFlight = 0;
+    bool m_trustsSystemCas = false; // besides the extra CAs, once they alone failed
+    Timers::Id m_pollingTimer = 0;
+    QList<Paper> m_papers;
+    std::int64_t m_retryCount = 0;
+    Timers::Id m_retryTimer = 0;
+};
