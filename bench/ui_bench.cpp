@@ -9,7 +9,9 @@
 #include "app/app_delegate.h"
 #include "core/paper_service.h"
 #include "ui/journal_filter_window.h"
+#include "ui/menu_builder.h"
 #include "ui/status_item.h"
+#include "ui/ticker_controller.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -92,11 +94,10 @@ int main(int argc, char *argv[])
     QTimer::singleShot(0, &app, [&delegate] { delegate.applicationDidFinishLaunching(); });
 
     // The first title frame: the label has entered the strip and been painted there.
-    TickerController &ticker = delegate.ticker();
     qint64 firstFrameNs = 0;
     const bool shown = waitFor(
         [&] {
-            const StatusItem *item = ticker.statusItem();
+            const StatusItem *item = delegate.strip();
             if (!item || PaperService::shared().papers().isEmpty())
                 return false;
             const double labelLeft = item->containerFrame().x() + item->label().x();
@@ -112,12 +113,15 @@ int main(int argc, char *argv[])
     }
     const qsizetype papers = PaperService::shared().papers().size();
 
-    QMenu *menu = ticker.statusItem()->menu();
+    // What an opening costs: the rows described and rendered into the menu.
+    QMenu *menu = delegate.menu();
+    MenuBuilder builder;
     std::vector<qint64> rebuild;
     for (int i = 0; i < rounds; ++i) {
         QElapsedTimer clock;
         clock.start();
-        ticker.menuNeedsUpdate(menu);
+        builder.render(
+            menu, delegate.ticker()->menuNeedsUpdate(), MenuBuilder::SliderForm::Widgets);
         rebuild.push_back(clock.nsecsElapsed());
     }
 

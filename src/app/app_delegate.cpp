@@ -1,20 +1,120 @@
 #include "app/app_delegate.h"
 
 #include "core/diagnostics.h"
+#include "core/login_item.h"
 #include "core/paper_service.h"
 #include "core/preferences.h"
+#include "ui/journal_filter_window.h"
+#include "ui/menu_builder.h"
+#include "ui/status_item.h"
+#include "ui/ticker_controller.h"
+#include "ui/tray_icon.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QMenu>
+#include <QPointer>
 
 using namespace std::chrono_literals;
 
-AppDelegate::AppDelegate() : m_ticker(TickerController::Environment::standard()) { }
+AppDelegate::AppDelegate()
+    : AppDelegate(Services {Preferences::standard(), PaperService::shared(),
+        JournalFilterWindow::shared(), LoginItem::shared()})
+{ }
+
+AppDelegate::AppDelegate(Services services) : m_services(services) { }
+
+AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching()
 {
     // An accessory program: no main window, and closing a panel never quits.
     QApplication::setQuitOnLastWindowClosed(false);
-    m_ticker.setup();
-    PaperService::shared().startPolling(1800s);
+    setup();
+    m_services.paperService.startPolling(1800s);
     Diagnostics::log(QStringLiteral("App launched \u2014 polling every 30 min"));
+}
+
+void AppDelegate::setup()
+{
+    if (!StatusItem::platformHasButton())
+        return; // nowhere to show anything: no strip, no menu, no callbacks
+
+    Preferences &preferences = m_services.preferences;
+    m_strip = std::make_unique<StatusItem>(preferences.tickerWidth());
+    m_ticker = std::make_unique<TickerController>(preferences, *m_strip, m_services.loginItem);
+    m_ticker->setup();
+
+    // The strip's own popup carries the sliders; the tray's menu may be exported
+    // over D-Bus, which carries no widgets.
+    m_menuBuilder = std::make_unique<MenuBuilder>();
+    m_menu = std::make_unique<QMenu>();
+    m_trayMenu = std::make_unique<QMenu>();
+    connectMenu(m_menu.get(), MenuBuilder::SliderForm::Widgets);
+    connectMenu(m_trayMenu.get(), MenuBuilder::SliderForm::Submenus);
+    m_trayIcon = std::make_unique<TrayIcon>();
+    m_trayIcon->setMenu(m_trayMenu.get());
+    m_trayIcon->setToolTip(m_strip->description());
+
+    TickerController *ticker = m_ticker.get();
+    QObject::connect(m_strip.get(), &StatusItem::activated, ticker, [this] { popUpMenu(); });
+    QObject::connect(
+        m_strip.get(), &StatusItem::descriptionChanged, m_trayIcon.get(), &TrayIcon::setToolTip);
+    QObject::connect(
+        m_menuBuilder.get(), &MenuBuilder::triggered, ticker, &TickerController::perform);
+    QObject::connect(m_menuBuilder.get(), &MenuBuilder::valueChanged, ticker,
+        [ticker](MenuRow::Command command, double value) {
+            if (command == MenuRow::Command::Width)
+                ticker->widthChanged(value);
+            else if (command == MenuRow::Command::Speed)
+                ticker->speedChanged(value);
+        });
+
+    PaperService &service = m_services.paperService;
+    QObject::connect(
+        ticker, &TickerController::fetchRequested, ticker, [&service] { service.fetch(); });
+    JournalFilterWindow &filterWindow = m_services.filterWindow;
+    QObject::connect(ticker, &TickerController::filterWindowRequested, ticker,
+        [&filterWindow] { filterWindow.showWindow(); });
+    QObject::connect(ticker, &TickerController::openUrlRequested, ticker,
+        [](const QUrl &url) { QDesktopServices::openUrl(url); });
+    QObject::connect(
+        ticker, &TickerController::quitRequested, ticker, [] { QCoreApplication::quit(); });
+
+    // Callbacks that shared objects hold refer to the controller weakly.
+    filterWindow.onFiltersChanged = [self = QPointer(ticker)] {
+        if (self)
+            self->applyFiltersAndRestart();
+    };
+    service.onUpdate = [self = QPointer(ticker)](const QList<Paper> &papers) {
+        if (self)
+            self->onUpdate(papers);
+    };
+    service.onError = [self = QPointer(ticker)](const QString &message) {
+        if (self)
+            self->showErrorMessage(message);
+    };
+}
+
+void AppDelegate::connectMenu(QMenu *menu, MenuBuilder::SliderForm form)
+{
+    TickerController *ticker = m_ticker.get();
+    QObject::connect(menu, &QMenu::aboutToShow, ticker, [this, menu, form, ticker] {
+        ticker->menuWillOpen();
+        m_trayIcon->pauseWatch();
+        m_menuBuilder->render(menu, ticker->menuNeedsUpdate(), form);
+    });
+    QObject::connect(menu, &QMenu::aboutToHide, ticker, [this, ticker] {
+        ticker->menuDidClose();
+        m_trayIcon->resumeWatch();
+    });
+}
+
+void AppDelegate::popUpMenu()
+{
+    if (m_menu->isVisible()) {
+        m_menu->hide();
+        return;
+    }
+    m_menu->popup(m_strip->mapToGlobal(QPoint(0, m_strip->height())));
 }

@@ -1,18 +1,57 @@
 #pragma once
 
-#include "ui/ticker_controller.h"
+#include "ui/menu_builder.h"
 
-// Owns the ticker for the life of the process and runs the launch sequence.
+#include <memory>
+
+class JournalFilterWindow;
+class LoginItem;
+class PaperService;
+class Preferences;
+class QMenu;
+class StatusItem;
+class TickerController;
+class TrayIcon;
+
+// The one place where the program is wired: it builds the strip, the tray
+// icon, the two menus and the controller, connects them to the service, the
+// preferences, the filter panel and the login item, and runs the launch sequence.
 class AppDelegate
 {
 public:
+    struct Services
+    {
+        Preferences &preferences;
+        PaperService &paperService;
+        JournalFilterWindow &filterWindow;
+        LoginItem &loginItem;
+    };
+
+    // The process's shared instances.
     AppDelegate();
+    explicit AppDelegate(Services services);
+    ~AppDelegate();
 
     // Once the event loop runs: no taskbar presence, the ticker, polling, the launch line.
     void applicationDidFinishLaunching();
 
-    TickerController &ticker() { return m_ticker; }
+    // Null when there is no screen to put the strip on.
+    TickerController *ticker() const { return m_ticker.get(); }
+    StatusItem *strip() const { return m_strip.get(); }
+    QMenu *menu() const { return m_menu.get(); }
+    QMenu *trayMenu() const { return m_trayMenu.get(); }
+    TrayIcon *trayIcon() const { return m_trayIcon.get(); }
 
 private:
-    TickerController m_ticker;
+    void setup();
+    void connectMenu(QMenu *menu, MenuBuilder::SliderForm form);
+    void popUpMenu();
+
+    Services m_services;
+    std::unique_ptr<StatusItem> m_strip;
+    std::unique_ptr<QMenu> m_menu;
+    std::unique_ptr<QMenu> m_trayMenu;
+    std::unique_ptr<MenuBuilder> m_menuBuilder;
+    std::unique_ptr<TrayIcon> m_trayIcon;
+    std::unique_ptr<TickerController> m_ticker;
 };

@@ -2,14 +2,9 @@
 
 #include <algorithm>
 
-namespace {
-int g_liveDrivers = 0;
-}
-
 FrameDriver::FrameDriver(std::function<void()> callback, QObject *parent)
     : QObject(parent), m_callback(std::move(callback))
 {
-    ++g_liveDrivers;
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &FrameDriver::fire);
@@ -17,20 +12,12 @@ FrameDriver::FrameDriver(std::function<void()> callback, QObject *parent)
     scheduleNext();
 }
 
-FrameDriver::~FrameDriver()
-{
-    --g_liveDrivers;
-}
+FrameDriver::~FrameDriver() = default;
 
 void FrameDriver::halt()
 {
     m_halted = true;
     m_timer.stop();
-}
-
-int FrameDriver::liveCount()
-{
-    return g_liveDrivers;
 }
 
 void FrameDriver::fire()

@@ -25,9 +25,6 @@ public:
     void halt();
     bool isRunning() const { return !m_halted; }
 
-    // Drivers alive in the process; the ticker keeps this at 0 or 1.
-    static int liveCount();
-
 private:
     void fire();
     void scheduleNext();

@@ -1,18 +1,13 @@
 #include "ui/status_item.h"
 
+#include "ui/strip_accessible.h"
 #include "ui/x11_window_hints.h"
 
-#include <QAccessible>
-#include <QAccessibleObject>
-#include <QCursor>
 #include <QGuiApplication>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QScreen>
-#include <QSystemTrayIcon>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -24,65 +19,6 @@ int pixelWidth(double length)
     return std::max(1, int(std::lround(length)));
 }
 
-// What screen readers see of the strip: a button named after the title on
-// display, which opens the menu when pressed.
-class StripAccessible : public QAccessibleObject, public QAccessibleActionInterface
-{
-public:
-    explicit StripAccessible(StatusItem *item) : QAccessibleObject(item) { }
-
-    StatusItem *item() const { return static_cast<StatusItem *>(object()); }
-
-    QWindow *window() const override { return item(); }
-    QAccessibleInterface *parent() const override
-    {
-        return QAccessible::queryAccessibleInterface(qApp);
-    }
-    QAccessibleInterface *child(int) const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
-    QAccessible::Role role() const override { return QAccessible::Button; }
-    QAccessible::State state() const override
-    {
-        QAccessible::State state;
-        state.invisible = !item()->isVisible();
-        return state;
-    }
-    QRect rect() const override { return QRect(item()->mapToGlobal(QPoint()), item()->size()); }
-    QString text(QAccessible::Text t) const override
-    {
-        switch (t) {
-        case QAccessible::Name:
-            return item()->label().text().isEmpty() ? QStringLiteral("Quillet")
-                                                    : item()->label().text();
-        case QAccessible::Description:
-            return QStringLiteral("Quillet: new papers. Press for the menu.");
-        default:
-            return {};
-        }
-    }
-    void *interface_cast(QAccessible::InterfaceType type) override
-    {
-        return type == QAccessible::ActionInterface
-            ? static_cast<QAccessibleActionInterface *>(this)
-            : nullptr;
-    }
-    QStringList actionNames() const override { return {pressAction()}; }
-    void doAction(const QString &name) override
-    {
-        if (name == pressAction())
-            item()->popUpMenu();
-    }
-    QStringList keyBindingsForAction(const QString &) const override { return {}; }
-};
-
-QAccessibleInterface *stripAccessibleFactory(const QString &, QObject *object)
-{
-    if (auto *item = qobject_cast<StatusItem *>(object))
-        return new StripAccessible(item);
-    return nullptr;
-}
-
 } // namespace
 
 bool StatusItem::platformHasButton()
@@ -92,11 +28,8 @@ bool StatusItem::platformHasButton()
 
 StatusItem::StatusItem(double length) : m_length(length), m_backingStore(this)
 {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(stripAccessibleFactory);
-        return true;
-    }();
-    Q_UNUSED(factoryInstalled);
+    StripAccessible::install();
+    m_label.setFrame(QRectF(0, labelY, 0, 0));
     setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
         | Qt::WindowDoesNotAcceptFocus);
     setTitle(QStringLiteral("Quillet"));
@@ -109,9 +42,9 @@ StatusItem::StatusItem(double length) : m_length(length), m_backingStore(this)
     if (QScreen *screen = QGuiApplication::primaryScreen())
         connect(screen, &QScreen::availableGeometryChanged, this, &StatusItem::placeOnScreen);
     create();
-    markSkipTaskbar();
+    // A top-bar fixture: no taskbar or pager entry, above everything, on every desktop.
+    markSkipTaskbar(this, true);
     show();
-    ensureTrayIcon();
 }
 
 StatusItem::~StatusItem() = default;
@@ -129,26 +62,24 @@ void StatusItem::setContainerFrame(const QRectF &frame)
     paint(true);
 }
 
-void StatusItem::setMenu(std::unique_ptr<QMenu> menu)
+double StatusItem::measure(const QString &text)
 {
-    m_menu = std::move(menu);
-    // Nothing at all runs while the menu is open: the look for a tray waits too.
-    connect(m_menu.get(), &QMenu::aboutToShow, this, [this] {
-        if (m_trayWatch)
-            m_trayWatch->stop();
-    });
-    connect(m_menu.get(), &QMenu::aboutToHide, this, [this] {
-        if (m_trayWatch)
-            m_trayWatch->start();
-    });
-    if (m_trayIcon)
-        m_trayIcon->setContextMenu(m_menu.get());
+    m_label.setText(text);
+    m_label.sizeToFit();
+    return m_label.frame().width();
 }
 
-void StatusItem::labelChanged()
+void StatusItem::showLabel(const QString &text, double x)
 {
-    if (m_label.text() != m_describedText)
-        describeCurrentText();
+    if (text != m_label.text())
+        measure(text);
+    m_label.setX(x);
+    if (m_label.text() != m_describedText) {
+        // Once per text, not per frame.
+        m_describedText = m_label.text();
+        Q_EMIT descriptionChanged(description());
+        StripAccessible::nameChanged(this);
+    }
     paint(false);
 }
 
@@ -156,18 +87,6 @@ QString StatusItem::description() const
 {
     return m_label.text().isEmpty() ? QStringLiteral("Quillet")
                                     : QStringLiteral("Quillet: ") + m_label.text();
-}
-
-void StatusItem::describeCurrentText()
-{
-    // Once per text, not per frame.
-    m_describedText = m_label.text();
-    if (m_trayIcon)
-        m_trayIcon->setToolTip(description());
-    if (QAccessible::isActive()) {
-        QAccessibleEvent event(this, QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&event);
-    }
 }
 
 bool StatusItem::event(QEvent *event)
@@ -193,7 +112,7 @@ void StatusItem::resizeEvent(QResizeEvent *)
 void StatusItem::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton)
-        popUpMenu();
+        Q_EMIT activated();
 }
 
 void StatusItem::placeOnScreen()
@@ -234,53 +153,4 @@ void StatusItem::paint(bool force)
     m_backingStore.flush(region);
     m_paintedX = x;
     m_paintedText = m_label.text();
-    ++m_paintCount;
-}
-
-void StatusItem::popUpMenu()
-{
-    if (!m_menu)
-        return;
-    if (m_menu->isVisible()) {
-        m_menu->hide();
-        return;
-    }
-    m_menu->popup(mapToGlobal(QPoint(0, height())));
-}
-
-void StatusItem::ensureTrayIcon()
-{
-    if (m_trayIcon)
-        return;
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        // Trays often start after us at login: look again now and then; never fatal.
-        if (!m_trayWatch) {
-            m_trayWatch = new QTimer(this);
-            m_trayWatch->setTimerType(Qt::VeryCoarseTimer);
-            connect(m_trayWatch, &QTimer::timeout, this, &StatusItem::ensureTrayIcon);
-            m_trayWatch->start(std::chrono::seconds(10));
-        }
-        return;
-    }
-    if (m_trayWatch) {
-        m_trayWatch->deleteLater();
-        m_trayWatch = nullptr;
-    }
-    m_trayIcon
-        = std::make_unique<QSystemTrayIcon>(QIcon(QStringLiteral(":/quillet/quillet-tray.svg")));
-    m_describedText.clear();
-    m_trayIcon->setContextMenu(m_menu.get());
-    connect(m_trayIcon.get(), &QSystemTrayIcon::activated, this,
-        [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::Trigger && m_menu && !m_menu->isVisible())
-                m_menu->popup(QCursor::pos());
-        });
-    describeCurrentText();
-    m_trayIcon->show();
-}
-
-void StatusItem::markSkipTaskbar()
-{
-    // A top-bar fixture: no taskbar or pager entry, above everything, on every desktop.
-    ::markSkipTaskbar(this, true);
 }

@@ -7,23 +7,21 @@
 #include <QWindow>
 
 #include <climits>
-#include <memory>
-
-class QMenu;
-class QSystemTrayIcon;
-class QTimer;
 
 // The strip in the top bar: a frameless, always-on-top tool window at the top
 // right of the primary screen, as wide as the item's length, with no taskbar
-// entry. It holds the clipping container and paints the scrolling label inside
-// it, only when the label's drawn pixel has changed. Clicking it opens the menu
-// under it; where a system tray exists, a tray icon offers the same menu.
+// entry. It holds the clipping container and paints the label's text at the x
+// it is given, only when the drawn pixel has changed. A click is reported; the
+// owner decides what opens.
 class StatusItem : public QWindow
 {
     Q_OBJECT
 
 public:
     static constexpr int stripHeight = 22;
+    // Where the clipping container sits in the strip, and the text in it.
+    static constexpr double containerInset = 5;
+    static constexpr double labelY = 2;
 
     // No primary screen means there is nowhere to show the item: no button.
     static bool platformHasButton();
@@ -38,21 +36,21 @@ public:
     QRectF containerFrame() const { return m_container; }
     void setContainerFrame(const QRectF &frame);
 
-    ScrollingLabel &label() { return m_label; }
+    // Width of a text in the strip's font, as sized to fit.
+    double measure(const QString &text);
+    // Shows the text with its left edge at x in the container; paints only if
+    // the drawn pixel or the text changed.
+    void showLabel(const QString &text, double x);
     const ScrollingLabel &label() const { return m_label; }
 
-    // The item owns its menu.
-    void setMenu(std::unique_ptr<QMenu> menu);
-    QMenu *menu() const { return m_menu.get(); }
-
-    // Paints the label now if anything visible changed since the last paint.
-    void labelChanged();
-    // What the strip shows, as the tray icon's tooltip gives it.
+    // What the strip shows, as the tray's tooltip and screen readers give it.
     QString description() const;
-    // Opens the menu under the strip, or closes it if open.
-    void popUpMenu();
-    // Times the strip was actually painted (for tests and benchmarks).
-    int paintCount() const { return m_paintCount; }
+
+Q_SIGNALS:
+    // Clicked, or pressed through the accessibility interface.
+    void activated();
+    // The text on the strip changed (once per text, not per frame).
+    void descriptionChanged(const QString &description);
 
 protected:
     bool event(QEvent *event) override;
@@ -63,21 +61,14 @@ protected:
 private:
     void placeOnScreen();
     void paint(bool force);
-    void ensureTrayIcon();
-    void markSkipTaskbar();
-    void describeCurrentText();
 
     double m_length;
     QRectF m_container;
     ScrollingLabel m_label;
     QBackingStore m_backingStore;
-    std::unique_ptr<QMenu> m_menu;
-    std::unique_ptr<QSystemTrayIcon> m_trayIcon;
-    QTimer *m_trayWatch = nullptr;
 
     // What the last paint drew: repaint only when one of these changes.
     int m_paintedX = INT_MIN;
     QString m_paintedText;
     QString m_describedText;
-    int m_paintCount = 0;
 };

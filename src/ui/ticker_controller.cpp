@@ -1,111 +1,49 @@
 #include "ui/ticker_controller.h"
 
-#include "core/display_text.h"
-#include "core/journal_constants.h"
-#include "core/login_item.h"
-#include "core/paper_service.h"
 #include "core/preferences.h"
 #include "ui/frame_driver.h"
-#include "ui/journal_filter_window.h"
 #include "ui/status_item.h"
 
-#include <QCoreApplication>
-#include <QDesktopServices>
-#include <QMenu>
-#include <QPointer>
-#include <QSet>
-
-TickerController::Environment TickerController::Environment::standard()
-{
-    return Environment {
-        Preferences::standard(),
-        &PaperService::shared,
-        &JournalFilterWindow::shared,
-        &LoginItem::shared,
-        [](const QUrl &url) { QDesktopServices::openUrl(url); },
-        [] { QCoreApplication::quit(); },
-    };
-}
-
-TickerController::TickerController(Environment environment)
-    : m_env(std::move(environment)), m_preferences(m_env.preferences)
+TickerController::TickerController(
+    Preferences &preferences, StatusItem &strip, LoginItem &loginItem)
+    : m_preferences(preferences),
+      m_strip(strip),
+      m_loginItem(loginItem),
+      m_model([&strip](const QString &text) { return strip.measure(text); })
 { }
 
 TickerController::~TickerController() = default;
 
 void TickerController::setup()
 {
-    if (!StatusItem::platformHasButton())
-        return; // nowhere to show anything: no views, no menu, no callbacks
-
-    m_statusItem = std::make_unique<StatusItem>(m_preferences.tickerWidth());
-    m_statusItem->setContainerFrame(QRectF(containerInset, 0,
-        m_preferences.tickerWidth() - 2 * containerInset, StatusItem::stripHeight));
-
-    ScrollingLabel &scrollingLabel = label();
-    scrollingLabel.setText(QStringLiteral("Loading..."));
-    scrollingLabel.sizeToFit();
+    const double width = m_preferences.tickerWidth();
+    m_strip.setLength(width);
+    m_strip.setContainerFrame(QRectF(StatusItem::containerInset, 0,
+        width - 2 * StatusItem::containerInset, StatusItem::stripHeight));
+    m_model.setContainerWidth(m_strip.containerFrame().width());
     // Just beyond the right edge: nothing shows until the ticker first starts.
-    scrollingLabel.setFrame(
-        QRectF(QPointF(containerWidth(), labelY), scrollingLabel.frame().size()));
-    m_statusItem->labelChanged();
+    m_model.putMessage(QStringLiteral("Loading..."));
+    show();
+}
 
-    auto menu = std::make_unique<QMenu>();
-    connect(menu.get(), &QMenu::aboutToShow, this, [this, menu = menu.get()] {
-        menuWillOpen();
-        menuNeedsUpdate(menu);
-    });
-    connect(menu.get(), &QMenu::aboutToHide, this, &TickerController::menuDidClose);
-    m_statusItem->setMenu(std::move(menu));
-
-    PaperService &service = m_env.service();
-    service.onUpdate = [self = QPointer(this)](const QList<Paper> &papers) {
-        if (self)
-            self->m_allPapers = papers;
-        if (self)
-            self->applyFiltersAndRestart();
-    };
-    service.onError = [self = QPointer(this)](const QString &message) {
-        if (self)
-            self->showErrorMessage(message);
-    };
+void TickerController::onUpdate(const QList<Paper> &papers)
+{
+    m_model.setAllPapers(papers);
+    applyFiltersAndRestart();
 }
 
 void TickerController::applyFiltersAndRestart()
 {
     stopTicker();
-    QSet<QString> hidden;
-    for (const QString &name : m_preferences.hiddenJournals())
-        hidden.insert(JournalConstants::canonical(name));
-
-    m_displayPapers.clear();
-    for (const Paper &paper : std::as_const(m_allPapers)) {
-        if (!hidden.contains(
-                JournalConstants::canonical(JournalConstants::fullName(paper.journal()))))
-            m_displayPapers.append(paper);
-    }
-    if (!m_displayPapers.isEmpty())
-        m_currentIndex = 0;
-    else
-        putMessageOnLabel(m_allPapers.isEmpty() ? QStringLiteral("No papers today")
-                                                : QStringLiteral("No papers match filter"));
+    m_model.applyFilters(m_preferences.hiddenJournals());
     startTicker();
 }
 
 void TickerController::showErrorMessage(const QString &message)
 {
     stopTicker();
-    putMessageOnLabel(message);
+    m_model.putMessage(message);
     startTicker();
-}
-
-void TickerController::putMessageOnLabel(const QString &message)
-{
-    ScrollingLabel &scrollingLabel = label();
-    scrollingLabel.setText(DisplayText::clean(message));
-    scrollingLabel.sizeToFit();
-    scrollingLabel.setX(containerWidth());
-    m_statusItem->labelChanged();
 }
 
 void TickerController::stopTicker()
@@ -116,58 +54,34 @@ void TickerController::stopTicker()
 void TickerController::startTicker()
 {
     stopTicker();
-    if (m_isTickerPaused)
-        return;
-    setupLabelForCurrentPaper();
-    m_frameDriver = std::make_unique<FrameDriver>([this] { tick(); });
-}
-
-void TickerController::setupLabelForCurrentPaper()
-{
-    if (m_currentIndex < 0 || m_currentIndex >= m_displayPapers.size())
-        return;
-    ScrollingLabel &scrollingLabel = label();
-    scrollingLabel.setText(DisplayText::clean(m_displayPapers[qsizetype(m_currentIndex)].title()));
-    scrollingLabel.sizeToFit();
-    scrollingLabel.setX(containerWidth());
-    m_statusItem->labelChanged();
+    if (m_model.restart())
+        m_frameDriver = std::make_unique<FrameDriver>([this] { tick(); });
+    show();
 }
 
 void TickerController::tick()
 {
-    ScrollingLabel &scrollingLabel = label();
-    scrollingLabel.setX(scrollingLabel.x() - m_preferences.tickerSpeed());
-    if (scrollingLabel.x() + scrollingLabel.frame().width() < 0) {
-        if (!m_displayPapers.isEmpty())
-            m_currentIndex = (m_currentIndex + 1) % m_displayPapers.size();
-        setupLabelForCurrentPaper();
-        // A message that has left with no paper to follow: nothing can move
-        // until the next restart, so stop waking up.
-        if (m_displayPapers.isEmpty() && m_frameDriver)
-            m_frameDriver->halt();
-    }
-    m_statusItem->labelChanged();
+    const bool moving = m_model.tick(m_preferences.tickerSpeed());
+    show();
+    // Nothing can move until the next restart: stop waking up.
+    if (!moving && m_frameDriver)
+        m_frameDriver->halt();
 }
 
-void TickerController::menuWillOpen()
+void TickerController::show()
 {
-    m_isTickerPaused = true;
-    stopTicker();
-}
-
-void TickerController::menuDidClose()
-{
-    m_isTickerPaused = false;
-    startTicker();
+    m_strip.showLabel(m_model.text(), m_model.x());
 }
 
 void TickerController::widthChanged(double value)
 {
     m_preferences.setTickerWidth(value);
-    m_statusItem->setLength(value);
-    QRectF container = m_statusItem->containerFrame();
-    container.setWidth(value - 2 * containerInset);
-    m_statusItem->setContainerFrame(container);
+    m_strip.setLength(value);
+    QRectF container = m_strip.containerFrame();
+    container.setWidth(value - 2 * StatusItem::containerInset);
+    m_strip.setContainerFrame(container);
+    // The moving title goes on from its x; the next one starts at the new edge.
+    m_model.setContainerWidth(container.width());
 }
 
 void TickerController::speedChanged(double value)
@@ -178,14 +92,4 @@ void TickerController::speedChanged(double value)
 bool TickerController::isFrameDriverRunning() const
 {
     return m_frameDriver && m_frameDriver->isRunning();
-}
-
-ScrollingLabel &TickerController::label() const
-{
-    return m_statusItem->label();
-}
-
-double TickerController::containerWidth() const
-{
-    return m_statusItem->containerFrame().width();
 }

@@ -1,57 +1,38 @@
 #pragma once
 
-#include "core/paper.h"
+#include "core/menu_description.h"
+#include "core/ticker_model.h"
 
-#include <QList>
 #include <QObject>
+#include <QUrl>
 
-#include <cstdint>
-#include <functional>
 #include <memory>
+#include <optional>
 
 class FrameDriver;
-class JournalFilterWindow;
 class LoginItem;
-class PaperService;
 class Preferences;
 class QAction;
-class QMenu;
-class QUrl;
-class ScrollingLabel;
 class StatusItem;
 
-// The object behind the top-bar presence: owns the status item with its
-// clipping container and scrolling label, keeps the feed's last list and the
-// filtered list on display, scrolls one title after another, and answers the
-// status menu.
+// The object behind the top-bar presence: drives the ticker's model with a
+// frame driver and shows it on the strip, restarts it when the papers, the
+// filter or the menu change, and answers the status menu. What lies outside
+// (fetching, the filter panel, the browser, quitting) it asks for by signal.
 class TickerController : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr double containerInset = 5;
-    static constexpr double labelY = 2;
-
-    // What the controller reaches outside itself; the program's defaults are the
-    // shared instances, the browser and the application's quit.
-    struct Environment
-    {
-        Preferences &preferences;
-        std::function<PaperService &()> service;
-        std::function<JournalFilterWindow &()> filterWindow;
-        std::function<LoginItem &()> loginItem;
-        std::function<void(const QUrl &)> openUrl;
-        std::function<void()> quit;
-
-        static Environment standard();
-    };
-
-    explicit TickerController(Environment environment);
+    TickerController(Preferences &preferences, StatusItem &strip, LoginItem &loginItem);
     ~TickerController() override;
 
-    // Builds the status item, its container, label and menu, and registers the
-    // feed callbacks. Starts nothing.
+    // "Loading..." just beyond the right edge; starts nothing.
     void setup();
+
+    // The feed's callbacks.
+    void onUpdate(const QList<Paper> &papers);
+    void showErrorMessage(const QString &message);
     // Re-filters the feed's list by the hidden journals and restarts from the first paper.
     void applyFiltersAndRestart();
 
@@ -61,7 +42,10 @@ public:
     // Status menu: pause while open, restart the current paper when closed.
     void menuWillOpen();
     void menuDidClose();
-    void menuNeedsUpdate(QMenu *menu);
+    // What the menu shows now; remembers the paper it describes.
+    QList<MenuRow> menuNeedsUpdate();
+    // A menu row was chosen (its action, for the check row's new state).
+    void perform(MenuRow::Command command, QAction *action);
 
     // Slider actions.
     void widthChanged(double value);
@@ -69,40 +53,32 @@ public:
 
     // Menu actions.
     void openCurrentPaper();
-    void openFilterWindow();
+    void openFilterWindow() { Q_EMIT filterWindowRequested(); }
     void refreshPapers();
     void toggleLaunchAtLogin(QAction *item);
-    void quitApp();
+    void quitApp() { Q_EMIT quitRequested(); }
 
-    // The full journal name of a paper's label.
-    static QString getFullName(const Paper &paper);
-
-    const QList<Paper> &allPapers() const { return m_allPapers; }
-    const QList<Paper> &displayPapers() const { return m_displayPapers; }
-    std::int64_t currentIndex() const { return m_currentIndex; }
-    bool isTickerPaused() const { return m_isTickerPaused; }
+    const TickerModel &model() const { return m_model; }
     bool isFrameDriverRunning() const;
-    StatusItem *statusItem() const { return m_statusItem.get(); }
+
+Q_SIGNALS:
+    void fetchRequested();
+    void filterWindowRequested();
+    void openUrlRequested(const QUrl &url);
+    void quitRequested();
 
 private:
-    void showErrorMessage(const QString &message);
     void stopTicker();
     void startTicker();
-    void setupLabelForCurrentPaper();
-    void putMessageOnLabel(const QString &message);
-    void addBottomControls(QMenu *menu);
-    ScrollingLabel &label() const;
-    double containerWidth() const;
+    void show();
+    MenuDescription::Settings menuSettings() const;
 
-    Environment m_env;
     Preferences &m_preferences;
-
-    std::unique_ptr<StatusItem> m_statusItem;
+    StatusItem &m_strip;
+    LoginItem &m_loginItem;
+    TickerModel m_model;
     std::unique_ptr<FrameDriver> m_frameDriver;
-    QList<Paper> m_allPapers;
-    QList<Paper> m_displayPapers;
-    std::int64_t m_currentIndex = 0;
-    bool m_isTickerPaused = false;
-    // True once a message has left the strip with no paper to follow it.
-    bool m_driverIdle = false;
+    // The paper the menu last described: the title line opens this one, even
+    // if a fetch has replaced the list since.
+    std::optional<Paper> m_describedPaper;
 };
