@@ -124,7 +124,8 @@ if [ -n "$docs" ]; then
   grab "$((WIDTH + 60))x$((HEIGHT + 10))+$((X - 60))+0" "$docs/strip.png"
   xdotool mousemove --sync "$((X + WIDTH / 2))" "$((Y + HEIGHT / 2))" click 1
   sleep 1
-  grab "480x290+$((X + WIDTH - 480))+0" "$docs/menu.png"
+  # Lines are cut only where the screen is too narrow, so the menu may be wide.
+  grab "760x290+$((X + WIDTH - 760))+0" "$docs/menu.png"
   xdotool key ctrl+f
   sleep 1.5
   # The panel is 380x500, centred on the screen.

@@ -15,7 +15,7 @@ constexpr qreal kMaxPixmapWidth = 4096;
 
 ScrollingLabel::ScrollingLabel()
 {
-    // Logical pixels: a 13-point font in the original's 22-point strip.
+    // Logical pixels, so a 13-pixel font fits the 22-pixel strip at any scale.
     m_font.setPixelSize(13);
     m_font.setWeight(QFont::Normal);
     m_staticText.setTextFormat(Qt::PlainText);

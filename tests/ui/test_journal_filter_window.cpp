@@ -80,81 +80,63 @@ class TestJournalFilterWindow : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void clicksStoreUncheckedNamesInDisplayOrder_data();
-    void clicksStoreUncheckedNamesInDisplayOrder();
-    void bulkButtonsStoreOnce_data();
-    void bulkButtonsStoreOnce();
+    void eachChangeIsStoredBeforeTheCallback_data();
+    void eachChangeIsStoredBeforeTheCallback();
     void closingStoresNothingAndReopeningRereads();
     void keyboardAlone();
 };
 
-void TestJournalFilterWindow::clicksStoreUncheckedNamesInDisplayOrder_data()
-{
-    QTest::addColumn<QStringList>("clicks");
-    QTest::addColumn<QStringList>("stored");
-    QTest::addRow("one") << QStringList {DevEcon} << QStringList {DevEcon};
-    QTest::addRow("display order, not click order")
-        << QStringList {WorldEconomy, Aos} << QStringList {Aos, WorldEconomy};
-    QTest::addRow("unchecked then checked again")
-        << QStringList {DevEcon, DevEcon} << QStringList {};
-    QTest::addRow("ampersand names, unescaped")
-        << QStringList {LawEcon, Banking} << QStringList {Banking, LawEcon};
-}
-
-void TestJournalFilterWindow::clicksStoreUncheckedNamesInDisplayOrder()
-{
-    QFETCH(QStringList, clicks);
-    QFETCH(QStringList, stored);
-    Fixture f;
-    f.filter.showWindow();
-    for (const QString &name : std::as_const(clicks))
-        f.click(name);
-    QCOMPARE(f.preferences.hiddenJournals(), stored);
-    QVERIFY(f.preferences.contains(Preferences::HiddenJournals));
-    QCOMPARE(f.changes, clicks.size());
-    // The owner re-filters from the store, so it must already hold the change.
-    QCOMPARE(f.storedAtCallback, stored);
-    QCOMPARE(f.unchecked(), stored);
-}
-
-void TestJournalFilterWindow::bulkButtonsStoreOnce_data()
+void TestJournalFilterWindow::eachChangeIsStoredBeforeTheCallback_data()
 {
     const QStringList all = JournalConstants::sortedFullNames();
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<bool>("storeFirst");
-    QTest::addColumn<QStringList>("before");
-    QTest::addColumn<QStringList>("after");
-    QTest::addRow("deselect, all on") << u"Deselect All"_qs << false << QStringList {} << all;
-    QTest::addRow("deselect, all already off") << u"Deselect All"_qs << true << all << all;
+    // Clicks on the named boxes, or presses of the named buttons.
+    QTest::addColumn<QStringList>("storedFirst");
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QStringList>("stored");
+
+    QTest::addRow("one") << QStringList {} << QStringList {DevEcon} << QStringList {DevEcon};
+    QTest::addRow("display order, not click order")
+        << QStringList {} << QStringList {WorldEconomy, Aos} << QStringList {Aos, WorldEconomy};
+    QTest::addRow("unchecked then checked again")
+        << QStringList {} << QStringList {DevEcon, DevEcon} << QStringList {};
+    QTest::addRow("ampersand names, unescaped")
+        << QStringList {} << QStringList {LawEcon, Banking} << QStringList {Banking, LawEcon};
+    QTest::addRow("deselect, all on") << QStringList {} << QStringList {u"Deselect All"_qs} << all;
+    QTest::addRow("deselect, all already off") << all << QStringList {u"Deselect All"_qs} << all;
     QTest::addRow("deselect, some off out of order")
-        << u"Deselect All"_qs << true << QStringList {WorldEconomy, Aos} << all;
+        << QStringList {WorldEconomy, Aos} << QStringList {u"Deselect All"_qs} << all;
     QTest::addRow("select, some off")
-        << u"Select All"_qs << true << QStringList {Banking, DevEcon} << QStringList {};
-    QTest::addRow("select, nothing stored")
-        << u"Select All"_qs << false << QStringList {} << QStringList {};
+        << QStringList {Banking, DevEcon} << QStringList {u"Select All"_qs} << QStringList {};
+    QTest::addRow("select, nothing hidden")
+        << QStringList {} << QStringList {u"Select All"_qs} << QStringList {};
 }
 
-void TestJournalFilterWindow::bulkButtonsStoreOnce()
+void TestJournalFilterWindow::eachChangeIsStoredBeforeTheCallback()
 {
-    QFETCH(QString, button);
-    QFETCH(bool, storeFirst);
-    QFETCH(QStringList, before);
-    QFETCH(QStringList, after);
-    Fixture f;
-    if (storeFirst)
-        f.preferences.setHiddenJournals(before);
-    f.filter.showWindow();
-    f.press(button);
-    QCOMPARE(f.unchecked(), after);
-    QCOMPARE(f.preferences.hiddenJournals(), after);
-    QCOMPARE(f.changes, 1); // once for the whole change, even when nothing changed
-    QCOMPARE(f.storedAtCallback, after);
+    QFETCH(QStringList, storedFirst);
+    QFETCH(QStringList, actions);
+    QFETCH(QStringList, stored);
 
+    Fixture f;
+    if (!storedFirst.isEmpty())
+        f.preferences.setHiddenJournals(storedFirst);
+    f.filter.showWindow();
+    for (const QString &action : std::as_const(actions)) {
+        if (action.endsWith(u" All"_qs))
+            f.press(action);
+        else
+            f.click(action);
+    }
+    QCOMPARE(f.unchecked(), stored);
+    // Once per action, even when nothing changed; the owner re-filters from
+    // the store, so it must already hold the change.
+    QCOMPARE(f.changes, actions.size());
+    QCOMPARE(f.storedAtCallback, stored);
     // On disk too: "none hidden" must be present and empty, not absent.
     f.preferences.sync();
     Preferences reread(f.file);
     QVERIFY(reread.contains(Preferences::HiddenJournals));
-    QCOMPARE(reread.hiddenJournals(), after);
+    QCOMPARE(reread.hiddenJournals(), stored);
 }
 
 void TestJournalFilterWindow::closingStoresNothingAndReopeningRereads()
