@@ -1,5 +1,8 @@
 #include "core/login_item.h"
 
+#include "core/diagnostics.h"
+#include "core/preferences.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -79,8 +82,22 @@ QByteArray desktopEntry(const QString &program)
                          "X-GNOME-Autostart-enabled=true\n"
                          "X-GNOME-Autostart-Delay=5\n"
                          "X-KDE-autostart-after=panel\n"
-                         "X-LXQt-Need-Tray=true\n");
-    return text.arg(execValue(program)).toUtf8();
+                         "X-LXQt-Need-Tray=true\n"
+                         "%2\n");
+    return text.arg(execValue(program), QLatin1String(LoginItem::ManagedKey)).toUtf8();
+}
+
+// Whether the entry at path carries the mark of this program.
+bool isManaged(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // A desktop entry is a few hundred bytes; anything far larger is not ours.
+    for (const QByteArray &line : file.read(64 * 1024).split('\n'))
+        if (line.trimmed() == LoginItem::ManagedKey)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -146,6 +163,11 @@ LoginItem::Result LoginItem::unregisterItem()
 {
     const QString path = desktopFilePath();
     QFile file(path);
+    if (QFileInfo(path).isFile() && !isManaged(path))
+        return {false,
+            QStringLiteral("Left %1 in place: Quillet did not write it; delete it to stop "
+                           "starting at login")
+                .arg(path)};
     if (file.remove())
         return {true, {}};
     // A dangling symlink does not "exist" yet still has to go, so only a name
@@ -159,4 +181,16 @@ LoginItem::Result LoginItem::unregisterItem()
 bool LoginItem::isRegistered() const
 {
     return QFileInfo(desktopFilePath()).isFile();
+}
+
+bool LoginItem::apply(bool on, Preferences &preferences)
+{
+    preferences.setLaunchAtLogin(on);
+    const Result result = on ? registerItem() : unregisterItem();
+    if (result.ok)
+        return on;
+    Diagnostics::log(QStringLiteral("Launch at Login error: ") + result.errorDescription);
+    if (on)
+        preferences.setLaunchAtLogin(false);
+    return false;
 }

@@ -152,14 +152,7 @@ void TickerController::refreshPapers()
 void TickerController::toggleLaunchAtLogin(QAction *item)
 {
     // Qt flips a checkable action before it reports the choice: its state now is the new value.
-    const bool newValue = item->isChecked();
-    m_preferences.setLaunchAtLogin(newValue);
-    item->setChecked(newValue);
-    LoginItem &loginItem = m_env.loginItem();
-    const LoginItem::Result result
-        = newValue ? loginItem.registerItem() : loginItem.unregisterItem();
-    if (!result.ok)
-        Diagnostics::log(QStringLiteral("Launch at Login error: ") + result.errorDescription);
+    item->setChecked(m_env.loginItem().apply(item->isChecked(), m_preferences));
 }
 
 void TickerController::quitApp()

@@ -1,28 +1,13 @@
 // The upper part of the status menu: the paper on display, rebuilt at every opening.
 #include "ui/ticker_controller.h"
 
-#include "core/diagnostics.h"
 #include "core/journal_constants.h"
+#include "core/paper_link.h"
 #include "ui/menu_text.h"
 
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPalette>
-#include <QUrl>
-
-namespace {
-
-// Characters that may stay unencoded in a query, besides letters and digits.
-const QByteArray kQueryAllowedExtras = "-._~!$&'()*+,;=:@/?";
-
-// The feed is untrusted: a link may only ever open a web page.
-bool isWebLink(const QUrl &url)
-{
-    const QString scheme = url.scheme().toLower();
-    return (scheme == u"http" || scheme == u"https") && !url.host().isEmpty();
-}
-
-} // namespace
 
 QString TickerController::getFullName(const Paper &paper)
 {
@@ -75,20 +60,6 @@ void TickerController::openCurrentPaper()
 {
     if (m_currentIndex < 0 || m_currentIndex >= m_displayPapers.size())
         return;
-    const QString link = m_displayPapers[qsizetype(m_currentIndex)].link();
-
-    QUrl url(link, QUrl::StrictMode);
-    if (link.isEmpty() || !url.isValid()) {
-        // Not a URL as written: try it percent-encoded, as a browser would.
-        const QByteArray encoded = QUrl::toPercentEncoding(link, kQueryAllowedExtras);
-        url = QUrl(QString::fromLatin1(encoded), QUrl::StrictMode);
-        if (encoded.isEmpty() || !url.isValid())
-            return;
-    }
-    if (!isWebLink(url)) {
-        Diagnostics::log(
-            QStringLiteral("Refused to open a link that is not a web address: ") + link);
-        return;
-    }
-    m_env.openUrl(url);
+    if (const auto url = PaperLink::resolve(m_displayPapers[qsizetype(m_currentIndex)].link()))
+        m_env.openUrl(*url);
 }

@@ -82,7 +82,7 @@ private Q_SLOTS:
     void slidersStoreAndApply();
     void openCurrentPaper_data();
     void openCurrentPaper();
-    void failedRegistrationKeepsTheChoice();
+    void failedRegistrationTurnsTheSwitchOff();
     void refreshRestartsCurrentPaperAndFetches();
 };
 
@@ -201,7 +201,7 @@ void TestStatusMenu::openCurrentPaper()
     QCOMPARE(log.linesStartingWith(u"[Quillet] Refused to open"_qs).size(), refusalLogged ? 1 : 0);
 }
 
-void TestStatusMenu::failedRegistrationKeepsTheChoice()
+void TestStatusMenu::failedRegistrationTurnsTheSwitchOff()
 {
     StdoutCapture log;
     Fixture f;
@@ -213,14 +213,14 @@ void TestStatusMenu::failedRegistrationKeepsTheChoice()
 
     f.open();
     f.action("launchAtLogin")->trigger();
-    QVERIFY(f.preferences.launchAtLogin());
-    QVERIFY(f.action("launchAtLogin")->isChecked());
+    QVERIFY(!f.preferences.launchAtLogin());
+    QVERIFY(!f.action("launchAtLogin")->isChecked());
     const QStringList errors = log.linesStartingWith(u"[Quillet] Launch at Login error: "_qs);
     QCOMPARE(errors.size(), 1);
     QVERIFY(errors.first().size() > QStringLiteral("[Quillet] Launch at Login error: ").size());
     f.close();
     f.open();
-    QVERIFY(f.action("launchAtLogin")->isChecked());
+    QVERIFY(!f.action("launchAtLogin")->isChecked());
 }
 
 void TestStatusMenu::refreshRestartsCurrentPaperAndFetches()
