@@ -65,7 +65,8 @@ QString execValue(const QString &program)
     return escapeStringValue(argument);
 }
 
-QByteArray desktopEntry(const QString &program)
+// The entry without its mark: exactly what versions before the mark wrote.
+QByteArray unmarkedEntry(const QString &program)
 {
     // The delay gives the session's tray a head start; an icon that finds no
     // tray is dropped by some panels for good.
@@ -82,22 +83,35 @@ QByteArray desktopEntry(const QString &program)
                          "X-GNOME-Autostart-enabled=true\n"
                          "X-GNOME-Autostart-Delay=5\n"
                          "X-KDE-autostart-after=panel\n"
-                         "X-LXQt-Need-Tray=true\n"
-                         "%2\n");
-    return text.arg(execValue(program), QLatin1String(LoginItem::ManagedKey)).toUtf8();
+                         "X-LXQt-Need-Tray=true\n");
+    return text.arg(execValue(program)).toUtf8();
 }
 
-// Whether the entry at path carries the mark of this program.
+QByteArray desktopEntry(const QString &program)
+{
+    return unmarkedEntry(program) + LoginItem::ManagedKey + '\n';
+}
+
+QList<QByteArray> linesBesidesExec(const QByteArray &text)
+{
+    QList<QByteArray> lines = text.split('\n');
+    lines.removeIf([](const QByteArray &line) { return line.startsWith("Exec="); });
+    return lines;
+}
+
+// Whether the entry at path is this program's own: it carries the mark, or it
+// is what an earlier version wrote (for whatever program path).
 bool isManaged(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
     // A desktop entry is a few hundred bytes; anything far larger is not ours.
-    for (const QByteArray &line : file.read(64 * 1024).split('\n'))
+    const QByteArray text = file.read(64 * 1024);
+    for (const QByteArray &line : text.split('\n'))
         if (line.trimmed() == LoginItem::ManagedKey)
             return true;
-    return false;
+    return linesBesidesExec(text) == linesBesidesExec(unmarkedEntry({}));
 }
 
 } // namespace

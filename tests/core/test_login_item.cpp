@@ -24,7 +24,8 @@ void writeFile(const QString &path, const QByteArray &content)
         qFatal("cannot write %s", qPrintable(path));
 }
 
-enum class Setup { Nothing, AutostartIsFile, EntryIsFolder, OwnEntry, Foreign };
+// Switching on from a clean slate or with a file in the way, or off with an entry in place.
+enum class Setup { Nothing, AutostartIsFile, OwnEntry, Unmarked, Foreign };
 
 } // namespace
 
@@ -58,24 +59,20 @@ private Q_SLOTS:
     void switchTellsTheTruth_data()
     {
         QTest::addColumn<Setup>("setup");
-        QTest::addColumn<bool>("on");
-        QTest::addColumn<bool>("stored");
         QTest::addColumn<QString>("error"); // how the one error line goes on; empty: no line
-        QTest::addRow("on") << Setup::Nothing << true << true << QString();
+        QTest::addRow("on") << Setup::Nothing << QString();
         QTest::addRow("on, a file where autostart goes")
-            << Setup::AutostartIsFile << true << false << u"Cannot create "_qs;
-        QTest::addRow("on, a folder where the entry goes")
-            << Setup::EntryIsFolder << true << false << u"Cannot write "_qs;
-        QTest::addRow("off removes our entry") << Setup::OwnEntry << false << false << QString();
-        QTest::addRow("off keeps a hand-written entry")
-            << Setup::Foreign << false << false << u"Left "_qs;
+            << Setup::AutostartIsFile << u"Cannot create "_qs;
+        QTest::addRow("off removes our entry") << Setup::OwnEntry << QString();
+        QTest::addRow("off removes an entry from before the mark") << Setup::Unmarked << QString();
+        QTest::addRow("off keeps a hand-written entry") << Setup::Foreign << u"Left "_qs;
     }
     void switchTellsTheTruth()
     {
         QFETCH(Setup, setup);
-        QFETCH(bool, on);
-        QFETCH(bool, stored);
         QFETCH(QString, error);
+        const bool on = setup == Setup::Nothing || setup == Setup::AutostartIsFile;
+        const bool stored = setup == Setup::Nothing;
         QTemporaryDir home;
         Preferences prefs(home.filePath(QStringLiteral("prefs.conf")));
         prefs.setLaunchAtLogin(!on);
@@ -86,9 +83,14 @@ private Q_SLOTS:
         if (setup == Setup::AutostartIsFile)
             writeFile(autostart, "not a folder");
         else
-            QVERIFY(QDir().mkpath(setup == Setup::EntryIsFolder ? path : autostart));
-        if (setup == Setup::OwnEntry)
+            QVERIFY(QDir().mkpath(autostart));
+        if (setup == Setup::OwnEntry || setup == Setup::Unmarked)
             QVERIFY(item.registerItem().ok);
+        if (setup == Setup::Unmarked) // as written before entries were marked, elsewhere
+            writeFile(path,
+                contents(path)
+                    .replace("/usr/bin/", "/opt/old/")
+                    .replace(LoginItem::ManagedKey + QByteArray("\n"), ""));
         if (setup == Setup::Foreign)
             writeFile(path, foreign);
 
@@ -96,8 +98,7 @@ private Q_SLOTS:
         QCOMPARE(item.apply(on, prefs), stored);
         QCOMPARE(prefs.launchAtLogin(), stored);
         QCOMPARE(contents(path).contains(LoginItem::ManagedKey), stored);
-        QCOMPARE(QFileInfo::exists(path),
-            stored || setup == Setup::Foreign || setup == Setup::EntryIsFolder);
+        QCOMPARE(QFileInfo::exists(path), stored || setup == Setup::Foreign);
         QCOMPARE(contents(path) == foreign, setup == Setup::Foreign);
         const QStringList lines = log.linesStartingWith(u"[Quillet] Launch at Login error: "_qs);
         QCOMPARE(lines.size(), error.isEmpty() ? 0 : 1);
