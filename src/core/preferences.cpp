@@ -53,7 +53,8 @@ Preferences &Preferences::standard()
         std::make_unique<QSettings>(QSettings::NativeFormat, scope, name, name));
     // Earlier versions kept the store in QSettings' INI format, which names the file .ini.
     static const bool carriedOver = [&] {
-        preferences.carryOver(QSettings(QSettings::IniFormat, scope, name, name).fileName());
+        const QString oldFile = QSettings(QSettings::IniFormat, scope, name, name).fileName();
+        preferences.carryOver(oldFile);
         return true;
     }();
     Q_UNUSED(carriedOver);
