@@ -1,13 +1,18 @@
 #include "app/app_delegate.h"
+#include "app/startup_guard.h"
+#include "core/diagnostics.h"
 #include "core/session_platform.h"
 
 #include <QApplication>
+#include <QLockFile>
 #include <QTimer>
 
 #include <malloc.h>
 
 int main(int argc, char *argv[])
 {
+    // Before anything opens a file or a connection that could take their numbers.
+    StartupGuard::reopenClosedStandardStreams();
     // Qt's shared-memory backing store makes a blocking X round trip before every
     // paint; for a 22-pixel strip painted 48 times a second that costs more than
     // the drawing itself.
@@ -24,6 +29,19 @@ int main(int argc, char *argv[])
     // One malloc arena for every thread: the network and decoding threads
     // allocate little and seldom, and each arena of their own keeps pages resident.
     mallopt(M_ARENA_MAX, 1);
+
+    // Without a display Qt aborts with its plugin message; say it plainly instead.
+    const StartupGuard::Display display = StartupGuard::findDisplay();
+    if (display.name.isEmpty()) {
+        Diagnostics::log(QStringLiteral("No display to show the strip on: ") + display.problem);
+        return 1;
+    }
+    // Two strips on one display would stack and both poll the feed.
+    QLockFile instance(StartupGuard::lockPath(display));
+    if (!StartupGuard::claimDisplay(instance)) {
+        Diagnostics::log(QStringLiteral("Already running on this display; this start ends here"));
+        return 0;
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillet"));

@@ -7,10 +7,40 @@
 
 namespace Diagnostics {
 
+namespace {
+constexpr char Hex[] = "0123456789ABCDEF";
+} // namespace
+
+QString escaped(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\\')
+            out += QLatin1String("\\\\");
+        else if (u == u'\n')
+            out += QLatin1String("\\n");
+        else if (u == u'\r')
+            out += QLatin1String("\\r");
+        else if (u == u'\t')
+            out += QLatin1String("\\t");
+        else if (u < 0x20 || (u >= 0x7F && u <= 0x9F)) {
+            out += QLatin1String("\\x");
+            out += QLatin1Char(Hex[u >> 4]);
+            out += QLatin1Char(Hex[u & 0xF]);
+        } else if (u == 0x2028 || u == 0x2029)
+            out += u == 0x2028 ? QLatin1String("\\u2028") : QLatin1String("\\u2029");
+        else
+            out += c;
+    }
+    return out;
+}
+
 void log(QStringView text)
 {
     QByteArray line = QByteArrayLiteral("[Quillet] ");
-    line += text.toUtf8();
+    line += escaped(text).toUtf8();
     line += '\n';
     // The whole line and its flush under one stream lock: a single write(2) that
     // no other thread's line can split or join.

@@ -1,5 +1,8 @@
 #include "core/login_item.h"
 
+#include "core/diagnostics.h"
+#include "core/preferences.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -62,7 +65,8 @@ QString execValue(const QString &program)
     return escapeStringValue(argument);
 }
 
-QByteArray desktopEntry(const QString &program)
+// The entry without its mark: exactly what versions before the mark wrote.
+QByteArray unmarkedEntry(const QString &program)
 {
     // The delay gives the session's tray a head start; an icon that finds no
     // tray is dropped by some panels for good.
@@ -81,6 +85,33 @@ QByteArray desktopEntry(const QString &program)
                          "X-KDE-autostart-after=panel\n"
                          "X-LXQt-Need-Tray=true\n");
     return text.arg(execValue(program)).toUtf8();
+}
+
+QByteArray desktopEntry(const QString &program)
+{
+    return unmarkedEntry(program) + LoginItem::ManagedKey + '\n';
+}
+
+QList<QByteArray> linesBesidesExec(const QByteArray &text)
+{
+    QList<QByteArray> lines = text.split('\n');
+    lines.removeIf([](const QByteArray &line) { return line.startsWith("Exec="); });
+    return lines;
+}
+
+// Whether the entry at path is this program's own: it carries the mark, or it
+// is what an earlier version wrote (for whatever program path).
+bool isManaged(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // A desktop entry is a few hundred bytes; anything far larger is not ours.
+    const QByteArray text = file.read(64 * 1024);
+    for (const QByteArray &line : text.split('\n'))
+        if (line.trimmed() == LoginItem::ManagedKey)
+            return true;
+    return linesBesidesExec(text) == linesBesidesExec(unmarkedEntry({}));
 }
 
 } // namespace
@@ -146,6 +177,11 @@ LoginItem::Result LoginItem::unregisterItem()
 {
     const QString path = desktopFilePath();
     QFile file(path);
+    if (QFileInfo(path).isFile() && !isManaged(path))
+        return {false,
+            QStringLiteral("Left %1 in place: Quillet did not write it; delete it to stop "
+                           "starting at login")
+                .arg(path)};
     if (file.remove())
         return {true, {}};
     // A dangling symlink does not "exist" yet still has to go, so only a name
@@ -159,4 +195,16 @@ LoginItem::Result LoginItem::unregisterItem()
 bool LoginItem::isRegistered() const
 {
     return QFileInfo(desktopFilePath()).isFile();
+}
+
+bool LoginItem::apply(bool on, Preferences &preferences)
+{
+    preferences.setLaunchAtLogin(on);
+    const Result result = on ? registerItem() : unregisterItem();
+    if (result.ok)
+        return on;
+    Diagnostics::log(QStringLiteral("Launch at Login error: ") + result.errorDescription);
+    if (on)
+        preferences.setLaunchAtLogin(false);
+    return false;
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class Preferences;
+
 // Starts the program when the user logs in, by way of a desktop entry in the
 // user's XDG autostart directory. The file on disk is the only state: nothing
 // is cached, so a user deleting it by hand is seen at once.
@@ -26,9 +28,20 @@ public:
     // Writes the entry atomically, creating the autostart directory if needed.
     // Registering again rewrites the entry, picking up a moved program.
     Result registerItem();
-    // Removing an entry that is not there succeeds.
+    // Removes only an entry this program wrote (it carries ManagedKey); an entry
+    // written by hand or by another tool stays, and the result says so. Removing
+    // an entry that is not there succeeds.
     Result unregisterItem();
     bool isRegistered() const;
+
+    // Switches launch at login as the menu asks: stores the choice, registers or
+    // unregisters, and after a failed registration stores false again, so the
+    // preference never claims an entry that does not exist. A failure is logged in
+    // one "Launch at Login error: " line. Returns the value stored.
+    bool apply(bool on, Preferences &preferences);
+
+    // The line that marks an entry as this program's own.
+    static constexpr const char *ManagedKey = "X-Quillet-Managed=true";
 
 private:
     QString autostartDir() const;

@@ -1,8 +1,13 @@
 #include "core/preferences.h"
 
+#include "core/diagnostics.h"
+
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QVariant>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -21,12 +26,38 @@ QString keyName(const char *key)
     return QString::fromLatin1(key);
 }
 
+// What stops the file from being written, as far as looking at it tells.
+QString writeObstacle(const QString &file)
+{
+    const QFileInfo info(file);
+    if (info.isDir())
+        return QStringLiteral("a folder is in its place");
+    if (info.exists() && !info.isWritable())
+        return QStringLiteral("the file is read-only");
+    const QFileInfo folder(info.absolutePath());
+    if (folder.exists() && !folder.isDir())
+        return QStringLiteral("%1 is a file, not a folder").arg(folder.filePath());
+    // Saving replaces the file through a new one beside it.
+    if (folder.isDir() && !folder.isWritable())
+        return QStringLiteral("its folder is read-only");
+    return {};
+}
+
 } // namespace
 
 Preferences &Preferences::standard()
 {
-    static Preferences preferences(std::make_unique<QSettings>(QSettings::IniFormat,
-        QSettings::UserScope, QStringLiteral("Quillet"), QStringLiteral("Quillet")));
+    const auto scope = QSettings::UserScope;
+    const QString name = QStringLiteral("Quillet");
+    static Preferences preferences(
+        std::make_unique<QSettings>(QSettings::NativeFormat, scope, name, name));
+    // Earlier versions kept the store in QSettings' INI format, which names the file .ini.
+    static const bool carriedOver = [&] {
+        const QString oldFile = QSettings(QSettings::IniFormat, scope, name, name).fileName();
+        preferences.carryOver(oldFile);
+        return true;
+    }();
+    Q_UNUSED(carriedOver);
     return preferences;
 }
 
@@ -38,7 +69,24 @@ Preferences::Preferences(std::unique_ptr<QSettings> settings) : m_settings(std::
 
 Preferences::~Preferences() = default;
 
-double Preferences::storedNumber(NumberKey key) const
+void Preferences::carryOver(const QString &oldFile)
+{
+    if (!QFileInfo(oldFile).isFile() || oldFile == m_settings->fileName())
+        return;
+    {
+        const QSettings old(oldFile, QSettings::IniFormat);
+        for (const QString &key : old.allKeys())
+            m_settings->setValue(key, old.value(key));
+    }
+    sync();
+    if (!m_reportedProblem.isEmpty())
+        return; // kept for the next start
+    const QString marker = oldFile + QStringLiteral(".carried-over");
+    QFile::remove(marker);
+    QFile::rename(oldFile, marker);
+}
+
+double Preferences::number(NumberKey key) const
 {
     const QVariant value = m_settings->value(keyName(key.name));
     // Values written in this process come back typed; from disk they are text.
@@ -47,20 +95,19 @@ double Preferences::storedNumber(NumberKey key) const
         ? value.toString().trimmed().toDouble(&ok)
         : value.toDouble(&ok);
     // NaN or infinity would poison every geometry computation: treat as unreadable.
-    if (!ok || !std::isfinite(number))
-        return 0.0;
-    return number;
-}
-
-double Preferences::number(NumberKey key) const
-{
-    const double stored = storedNumber(key);
-    return stored == 0.0 ? key.fallback : stored;
+    if (!ok || !std::isfinite(number) || number == 0.0)
+        return key.fallback;
+    return std::clamp(number, key.min, key.max);
 }
 
 void Preferences::setNumber(NumberKey key, double value)
 {
-    m_settings->setValue(keyName(key.name), value);
+    setValue(key.name, value);
+}
+
+double Preferences::boundedWidth(double width, int screenWidth)
+{
+    return screenWidth > 0 ? std::min(width, double(screenWidth)) : width;
 }
 
 QStringList Preferences::hiddenJournals() const
@@ -89,7 +136,7 @@ QStringList Preferences::hiddenJournals() const
 
 void Preferences::setHiddenJournals(const QStringList &names)
 {
-    m_settings->setValue(keyName(HiddenJournals), names);
+    setValue(HiddenJournals, names);
 }
 
 bool Preferences::launchAtLogin() const
@@ -105,7 +152,7 @@ bool Preferences::launchAtLogin() const
 
 void Preferences::setLaunchAtLogin(bool on)
 {
-    m_settings->setValue(keyName(LaunchAtLogin), on);
+    setValue(LaunchAtLogin, on);
 }
 
 bool Preferences::contains(const char *key) const
@@ -113,7 +160,27 @@ bool Preferences::contains(const char *key) const
     return m_settings->contains(keyName(key));
 }
 
+void Preferences::setValue(const char *key, const QVariant &value)
+{
+    m_settings->setValue(keyName(key), value);
+    sync();
+}
+
 void Preferences::sync()
 {
+    // QSettings keeps its first error for good: after one, a fresh object on the
+    // same file (sharing the unsaved values while the old one lives) tells anew.
+    if (m_settings->status() != QSettings::NoError) {
+        auto fresh = std::make_unique<QSettings>(m_settings->fileName(), m_settings->format());
+        m_settings = std::move(fresh);
+    }
     m_settings->sync();
+    QString problem = writeObstacle(m_settings->fileName());
+    if (problem.isEmpty() && m_settings->status() != QSettings::NoError)
+        problem = QStringLiteral("it could not be written (is the disk full?)");
+    if (!problem.isEmpty() && problem != m_reportedProblem)
+        Diagnostics::log(QStringLiteral("Preferences not saved to %1: %2; the change holds "
+                                        "until Quillet quits")
+                             .arg(m_settings->fileName(), problem));
+    m_reportedProblem = problem;
 }

@@ -6,6 +6,7 @@
 #include <memory>
 
 class QSettings;
+class QVariant;
 
 // The four user preferences, read from the store at every use and written the
 // moment they change. Each key's name, fallback and reading rule stand together
@@ -17,13 +18,18 @@ public:
     {
         const char *name;
         double fallback; // used whenever the stored number reads as exactly 0
+        // Any other number reads as the nearest one in [min, max]: the slider's range.
+        double min;
+        double max;
     };
-    static constexpr NumberKey TickerWidth {"tickerWidth", 200.0};
-    static constexpr NumberKey TickerSpeed {"tickerSpeed", 0.8};
+    static constexpr NumberKey TickerWidth {"tickerWidth", 200.0, 100.0, 600.0};
+    static constexpr NumberKey TickerSpeed {"tickerSpeed", 0.8, 0.1, 5.0};
     static constexpr const char *HiddenJournals = "hiddenJournals";
     static constexpr const char *LaunchAtLogin = "launchAtLogin";
 
-    // The user's store: ~/.config/Quillet/Quillet.conf on Linux.
+    // The user's store in the platform's native format: on Linux the INI file
+    // ~/.config/Quillet/Quillet.conf. Keys left in a Quillet.ini beside it by
+    // earlier versions are carried over on first use.
     static Preferences &standard();
 
     // A store in a file of the caller's choosing (tests, tools).
@@ -32,9 +38,14 @@ public:
     Preferences(const Preferences &) = delete;
     Preferences &operator=(const Preferences &) = delete;
 
-    // The stored number, 0 when absent or unreadable (text that is not a finite number).
-    double storedNumber(NumberKey key) const;
-    // The stored number, or the key's fallback when that reads as exactly 0.
+    // Copies every key of the INI file oldFile into this store (its values win),
+    // saves, then renames oldFile to oldFile + ".carried-over" so that it is read
+    // only once: deleting the store afterwards really resets. Nothing happens when
+    // oldFile is absent; nothing is renamed when the store cannot be saved.
+    void carryOver(const QString &oldFile);
+
+    // The stored number, the key's fallback when it reads as exactly 0 (or is
+    // absent or unreadable), else bounded to the key's range.
     double number(NumberKey key) const;
     void setNumber(NumberKey key, double value);
 
@@ -42,6 +53,9 @@ public:
     void setTickerWidth(double value) { setNumber(TickerWidth, value); }
     double tickerSpeed() const { return number(TickerSpeed); }
     void setTickerSpeed(double value) { setNumber(TickerSpeed, value); }
+    // The width the strip can take on a screen whose available area is screenWidth
+    // pixels wide; a screen width of 0 or less is unknown and bounds nothing.
+    static double boundedWidth(double width, int screenWidth);
 
     // Full journal names; empty when absent. An empty list is stored as present and empty.
     QStringList hiddenJournals() const;
@@ -53,11 +67,16 @@ public:
 
     bool contains(const char *key) const;
 
-    // Writes pending changes to disk now. Writes otherwise reach disk from the
-    // event loop within milliseconds.
+    // Every write is saved at once. A write that cannot be saved (read-only file
+    // or folder, a folder in the file's place, a full disk) is reported in one
+    // line naming the file and the reason, once until saving works again; the
+    // value still holds for this run.
     void sync();
 
 private:
     explicit Preferences(std::unique_ptr<QSettings> settings);
+    void setValue(const char *key, const QVariant &value);
+
     std::unique_ptr<QSettings> m_settings;
+    QString m_reportedProblem;
 };

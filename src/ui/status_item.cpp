@@ -56,6 +56,12 @@ void StatusItem::setLength(double length)
     placeOnScreen();
 }
 
+int StatusItem::screenWidth() const
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry().width() : 0;
+}
+
 void StatusItem::setContainerFrame(const QRectF &frame)
 {
     m_container = frame;

@@ -30,6 +30,8 @@ public:
     ~StatusItem() override;
 
     double length() const { return m_length; }
+    // Width of the area the strip may take on its screen; 0 when unknown.
+    int screenWidth() const;
     void setLength(double length);
 
     // The clipping container, in the item's coordinates.

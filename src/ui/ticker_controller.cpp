@@ -16,7 +16,9 @@ TickerController::~TickerController() = default;
 
 void TickerController::setup()
 {
-    const double width = m_preferences.tickerWidth();
+    // Never wider than the screen: an off-screen strip would still take clicks.
+    const double width
+        = Preferences::boundedWidth(m_preferences.tickerWidth(), m_strip.screenWidth());
     m_strip.setLength(width);
     m_strip.setContainerFrame(QRectF(StatusItem::containerInset, 0,
         width - 2 * StatusItem::containerInset, StatusItem::stripHeight));
@@ -76,9 +78,10 @@ void TickerController::show()
 void TickerController::widthChanged(double value)
 {
     m_preferences.setTickerWidth(value);
-    m_strip.setLength(value);
+    const double width = Preferences::boundedWidth(value, m_strip.screenWidth());
+    m_strip.setLength(width);
     QRectF container = m_strip.containerFrame();
-    container.setWidth(value - 2 * StatusItem::containerInset);
+    container.setWidth(width - 2 * StatusItem::containerInset);
     m_strip.setContainerFrame(container);
     // The moving title goes on from its x; the next one starts at the new edge.
     m_model.setContainerWidth(container.width());

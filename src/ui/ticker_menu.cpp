@@ -2,25 +2,11 @@
 // the actions behind its rows.
 #include "ui/ticker_controller.h"
 
-#include "core/diagnostics.h"
 #include "core/login_item.h"
+#include "core/paper_link.h"
 #include "core/preferences.h"
 
 #include <QAction>
-
-namespace {
-
-// Characters that may stay unencoded in a query, besides letters and digits.
-const QByteArray kQueryAllowedExtras = "-._~!$&'()*+,;=:@/?";
-
-// The feed is untrusted: a link may only ever open a web page.
-bool isWebLink(const QUrl &url)
-{
-    const QString scheme = url.scheme().toLower();
-    return (scheme == u"http" || scheme == u"https") && !url.host().isEmpty();
-}
-
-} // namespace
 
 void TickerController::menuWillOpen()
 {
@@ -84,22 +70,8 @@ void TickerController::openCurrentPaper()
 {
     if (!m_describedPaper)
         return;
-    const QString link = m_describedPaper->link();
-
-    QUrl url(link, QUrl::StrictMode);
-    if (link.isEmpty() || !url.isValid()) {
-        // Not a URL as written: try it percent-encoded, as a browser would.
-        const QByteArray encoded = QUrl::toPercentEncoding(link, kQueryAllowedExtras);
-        url = QUrl(QString::fromLatin1(encoded), QUrl::StrictMode);
-        if (encoded.isEmpty() || !url.isValid())
-            return;
-    }
-    if (!isWebLink(url)) {
-        Diagnostics::log(
-            QStringLiteral("Refused to open a link that is not a web address: ") + link);
-        return;
-    }
-    Q_EMIT openUrlRequested(url);
+    if (const std::optional<QUrl> url = PaperLink::resolve(m_describedPaper->link()))
+        Q_EMIT openUrlRequested(*url);
 }
 
 void TickerController::refreshPapers()
@@ -112,12 +84,7 @@ void TickerController::refreshPapers()
 
 void TickerController::toggleLaunchAtLogin(QAction *item)
 {
-    // Qt flips a checkable action before it reports the choice: its state now is the new value.
-    const bool newValue = item->isChecked();
-    m_preferences.setLaunchAtLogin(newValue);
-    item->setChecked(newValue);
-    const LoginItem::Result result
-        = newValue ? m_loginItem.registerItem() : m_loginItem.unregisterItem();
-    if (!result.ok)
-        Diagnostics::log(QStringLiteral("Launch at Login error: ") + result.errorDescription);
+    // Qt flips a checkable action before it reports the choice: its state now is
+    // the new value. The switch shows what was stored: off again if registering failed.
+    item->setChecked(m_loginItem.apply(item->isChecked(), m_preferences));
 }

@@ -1,10 +1,12 @@
 #include "core/preferences.h"
+#include "support/stdout_capture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <limits>
+#include <unistd.h>
 #include <utility>
 
 class TestPreferences : public QObject
@@ -14,157 +16,132 @@ class TestPreferences : public QObject
     QTemporaryDir m_dir;
     int m_files = 0;
 
-    // Every case gets its own INI file.
-    QString newIniFile() { return m_dir.filePath(QStringLiteral("p%1.ini").arg(++m_files)); }
-
-    QString fileWith(const QByteArray &content)
+    QString fileWith(const QByteArray &content, QString path = {})
     {
-        const QString path = newIniFile();
+        if (path.isEmpty())
+            path = m_dir.filePath(QStringLiteral("p%1.conf").arg(++m_files));
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
             qFatal("cannot write %s", qPrintable(path));
         return path;
     }
 
-    // QSettings keeps each file's parsed values, still typed, cached per path for
-    // the life of the process, so a second object on the same path never re-reads
-    // the text. A copy under a new name is parsed from disk, as on the next launch.
+    // QSettings caches each file's parsed, still typed values per path for the
+    // life of the process. A copy under a new name is parsed from disk, as on the
+    // next launch.
     QString diskCopy(const QString &path)
     {
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            qFatal("cannot read %s", qPrintable(path));
-        return fileWith(file.readAll());
+        return fileWith(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
     }
+
+    // One hand-edited store: the stored width, speed and launch at login (empty: absent).
+    static void row(const char *name, const char *width, const char *speed, const char *launch,
+        double shownWidth, double shownSpeed, bool on)
+    {
+        QByteArray text = "[General]\n";
+        for (const auto &[key, value] : {std::pair {"tickerWidth=", width}, {"tickerSpeed=", speed},
+                 {"launchAtLogin=", launch}})
+            text += *value ? key + QByteArray(value) + '\n' : QByteArray();
+        QTest::newRow(name) << text << shownWidth << shownSpeed << on;
+    }
+
+public:
+    // The user's store is looked for here, never in the real home.
+    TestPreferences() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(u"home"_qs))); }
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(m_dir.isValid()); }
 
-    void emptyStoreFallsBack()
+    void userStoreTakesOverTheOldIniOnce()
     {
-        const Preferences prefs(newIniFile());
-        QCOMPARE(prefs.tickerWidth(), 200.0);
-        QCOMPARE(prefs.tickerSpeed(), 0.8);
-        QVERIFY(prefs.hiddenJournals().isEmpty());
-        QVERIFY(!prefs.contains(Preferences::HiddenJournals));
-        QVERIFY(!prefs.launchAtLogin());
-    }
-
-    void numbersWritten_data()
-    {
-        QTest::addColumn<double>("width");
-        QTest::addColumn<double>("speed");
-        QTest::addColumn<double>("expectedWidth");
-        QTest::addColumn<double>("expectedSpeed");
-        const double nan = std::numeric_limits<double>::quiet_NaN();
-        const double inf = std::numeric_limits<double>::infinity();
-        QTest::newRow("zero is absent") << 0.0 << 0.0 << 200.0 << 0.8;
-        QTest::newRow("minus zero is absent") << -0.0 << -0.0 << 200.0 << 0.8;
-        QTest::newRow("ordinary") << 350.0 << 2.5 << 350.0 << 2.5;
-        QTest::newRow("below slider kept") << 50.0 << 0.05 << 50.0 << 0.05;
-        QTest::newRow("above slider kept") << 900.0 << 40.0 << 900.0 << 40.0;
-        QTest::newRow("negative kept") << -10.0 << -0.5 << -10.0 << -0.5;
-        QTest::newRow("not finite") << nan << inf << 200.0 << 0.8;
-    }
-    void numbersWritten()
-    {
-        QFETCH(double, width);
-        QFETCH(double, speed);
-        QFETCH(double, expectedWidth);
-        QFETCH(double, expectedSpeed);
-        const QString path = newIniFile();
-        Preferences writer(path);
-        writer.setTickerWidth(width);
-        writer.setTickerSpeed(speed);
-        writer.sync();
-        const Preferences samePath(path);
-        const Preferences fromDisk(diskCopy(path));
-        for (const Preferences *p : {&std::as_const(writer), &samePath, &fromDisk}) {
-            QCOMPARE(p->tickerWidth(), expectedWidth);
-            QCOMPARE(p->tickerSpeed(), expectedSpeed);
+        const QString folder = m_dir.filePath(QStringLiteral("home/Quillet/"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString ini = fileWith(
+            "[General]\ntickerWidth=350\nhiddenJournals=@Invalid()\n", folder + u"Quillet.ini"_qs);
+        const QString conf = fileWith(
+            "[General]\ntickerWidth=250\ntickerSpeed=2.5\n", folder + u"Quillet.conf"_qs);
+        const Preferences &prefs = Preferences::standard();
+        const Preferences reread(diskCopy(conf));
+        for (const Preferences *p : {&prefs, &reread}) {
+            QCOMPARE(p->tickerWidth(), 350.0); // what the program last ran with
+            QCOMPARE(p->tickerSpeed(), 2.5);
+            QVERIFY(p->contains(Preferences::HiddenJournals) && p->hiddenJournals().isEmpty());
         }
+        // Gone from its name, so deleting Quillet.conf afterwards really resets.
+        QVERIFY(!QFile::exists(ini) && QFile::exists(ini + u".carried-over"_qs));
     }
 
-    // Hand edits: one line under [General]; the other keys must keep their fallbacks.
-    void handEdited_data()
+    void unsavedChangeIsReported_data()
     {
-        QTest::addColumn<QByteArray>("line");
-        QTest::addColumn<double>("width");
-        QTest::addColumn<double>("speed");
-        QTest::addColumn<bool>("launch");
-        QTest::newRow("width junk") << QByteArray("tickerWidth=abc") << 200.0 << 0.8 << false;
-        QTest::newRow("width with unit")
-            << QByteArray("tickerWidth=350px") << 200.0 << 0.8 << false;
-        QTest::newRow("width empty") << QByteArray("tickerWidth=") << 200.0 << 0.8 << false;
-        QTest::newRow("width -0") << QByteArray("tickerWidth=-0") << 200.0 << 0.8 << false;
-        QTest::newRow("width blanks") << QByteArray("tickerWidth= 350 ") << 350.0 << 0.8 << false;
-        QTest::newRow("width quoted blanks")
-            << QByteArray("tickerWidth=\" 350 \"") << 350.0 << 0.8 << false;
-        QTest::newRow("speed plain") << QByteArray("tickerSpeed=2.5") << 200.0 << 2.5 << false;
-        QTest::newRow("speed 0.0") << QByteArray("tickerSpeed=0.0") << 200.0 << 0.8 << false;
-        QTest::newRow("speed nan") << QByteArray("tickerSpeed=nan") << 200.0 << 0.8 << false;
-        // INI splits an unquoted comma into a list.
-        QTest::newRow("speed decimal comma")
-            << QByteArray("tickerSpeed=2,5") << 200.0 << 0.8 << false;
-        QTest::newRow("launch true") << QByteArray("launchAtLogin=true") << 200.0 << 0.8 << true;
-        QTest::newRow("launch 1") << QByteArray("launchAtLogin=1") << 200.0 << 0.8 << true;
-        QTest::newRow("launch false") << QByteArray("launchAtLogin=false") << 200.0 << 0.8 << false;
-        QTest::newRow("launch 0") << QByteArray("launchAtLogin=0") << 200.0 << 0.8 << false;
-        QTest::newRow("launch junk")
-            << QByteArray("launchAtLogin=yes please") << 200.0 << 0.8 << false;
-        QTest::newRow("launch empty") << QByteArray("launchAtLogin=") << 200.0 << 0.8 << false;
+        QTest::addColumn<QString>("obstacle");
+        QTest::addColumn<QString>("reason"); // empty: saved, no line
+        QTest::newRow("saved") << QString() << QString();
+        QTest::newRow("folder in its place") << u"folder"_qs << u"a folder is in its place"_qs;
+        QTest::newRow("read-only file") << u"file"_qs << u"the file is read-only"_qs;
+        QTest::newRow("read-only folder") << u"parent"_qs << u"its folder is read-only"_qs;
     }
-    void handEdited()
+    void unsavedChangeIsReported()
     {
-        QFETCH(QByteArray, line);
-        QFETCH(double, width);
-        QFETCH(double, speed);
-        QFETCH(bool, launch);
-        const Preferences prefs(fileWith("[General]\n" + line + "\n"));
-        QCOMPARE(prefs.tickerWidth(), width);
-        QCOMPARE(prefs.tickerSpeed(), speed);
-        QCOMPARE(prefs.launchAtLogin(), launch);
-    }
-
-    void launchAtLoginRoundTrip()
-    {
-        const QString path = newIniFile();
-        Preferences writer(path);
-        for (const bool on : {true, false, true}) {
-            writer.setLaunchAtLogin(on);
-            writer.sync();
-            QCOMPARE(writer.launchAtLogin(), on);
-            QCOMPARE(Preferences(path).launchAtLogin(), on);
-            QCOMPARE(Preferences(diskCopy(path)).launchAtLogin(), on);
+        QFETCH(QString, obstacle);
+        QFETCH(QString, reason);
+        if ((obstacle == u"file" || obstacle == u"parent") && ::geteuid() == 0)
+            QSKIP("permissions do not stop root");
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("Quillet.conf"));
+        if (obstacle == u"folder")
+            QVERIFY(QDir().mkpath(file));
+        if (obstacle == u"file")
+            QFile::setPermissions(fileWith("[General]\n", file), QFile::ReadOwner);
+        if (obstacle == u"parent")
+            QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+        const QStringList names {QStringLiteral("Journal of Law, Economics, & Organization")};
+        StdoutCapture log;
+        {
+            Preferences prefs(file);
+            prefs.setTickerWidth(300);
+            prefs.setHiddenJournals(names);
+            QCOMPARE(prefs.tickerWidth(), 300.0); // in effect for this run either way
         }
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QStringList lines = log.linesStartingWith(
+            u"[Quillet] Preferences not saved to "_qs + file + u": "_qs + reason);
+        QCOMPARE(lines.size(), reason.isEmpty() ? 0 : 1);
+        if (reason.isEmpty())
+            QCOMPARE(Preferences(diskCopy(file)).hiddenJournals(), names);
     }
 
-    void hiddenJournalsRoundTrip_data()
+    // Hand edits and stray values: 0 means the fallback, else the nearest working value.
+    void storedValues_data()
     {
-        QTest::addColumn<QStringList>("names");
-        QTest::newRow("empty") << QStringList {};
-        QTest::newRow("one") << QStringList {QStringLiteral("Economica")};
-        QTest::newRow("one with commas and &")
-            << QStringList {QStringLiteral("Journal of Law, Economics, & Organization")};
-        QTest::newRow("several, order kept") << QStringList {QStringLiteral("World Economy"),
-            QStringLiteral("Journal of Money, Credit and Banking"),
-            QStringLiteral("Journal of Banking & Finance"),
-            QStringLiteral("American Economic Journal: Applied Economics"),
-            QStringLiteral("Revue d\u2019\u00e9conomie politique \u2013 \u7d4c\u6e08"),
-            QStringLiteral("Accounting, Organizations and Society")};
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<double>("shownWidth");
+        QTest::addColumn<double>("shownSpeed");
+        QTest::addColumn<bool>("on");
+        row("absent", "", "", "", 200, 0.8, false);
+        row("zero", "0", "-0.0", "1", 200, 0.8, true);
+        row("ordinary", " 350 ", "2.5", "true", 350, 2.5, true);
+        row("junk", "350px", "2,5", "yes please", 200, 0.8, false);
+        row("not finite", "inf", "nan", "0", 200, 0.8, false);
+        row("huge", "100000", "1e308", "false", 600, 5, false);
+        row("negative", "-10", "-5", "", 100, 0.1, false);
     }
-    void hiddenJournalsRoundTrip()
+    void storedValues()
     {
-        QFETCH(QStringList, names);
-        const QString path = newIniFile();
-        Preferences writer(path);
-        writer.setHiddenJournals(names);
-        writer.sync();
-        QCOMPARE(writer.hiddenJournals(), names);
-        QCOMPARE(Preferences(path).hiddenJournals(), names);
-        const Preferences fromDisk(diskCopy(path));
-        QVERIFY(fromDisk.contains(Preferences::HiddenJournals));
-        QCOMPARE(fromDisk.hiddenJournals(), names);
+        QFETCH(QByteArray, text);
+        QFETCH(double, shownWidth);
+        QFETCH(double, shownSpeed);
+        QFETCH(bool, on);
+        const Preferences prefs(fileWith(text));
+        QCOMPARE(prefs.tickerWidth(), shownWidth);
+        QCOMPARE(prefs.tickerSpeed(), shownSpeed);
+        QCOMPARE(prefs.launchAtLogin(), on);
+    }
+
+    void widthFitsTheScreen()
+    {
+        QCOMPARE(Preferences::boundedWidth(600, 480), 480.0);
+        QCOMPARE(Preferences::boundedWidth(350, 1920), 350.0);
+        QCOMPARE(Preferences::boundedWidth(350, 0), 350.0); // screen unknown
     }
 };
 

@@ -1,6 +1,7 @@
 // The program as a user meets it: the strip, its menus and what their rows
 // store, open and fetch, wired as main() wires them.
 #include "app_fixture.h"
+#include "support/stdout_capture.h"
 #include "ui/tray_icon.h"
 
 #include <QAccessible>
@@ -52,6 +53,7 @@ private Q_SLOTS:
     void openMenuPausesEverything();
     void slidersStartFromTheStoreAndApply();
     void refreshFetches();
+    void launchAtLoginTellsTheTruth();
     void titleOpensThePaperTheMenuShows();
     void shortcutsNeedCtrl();
     void trayMenuHasNoBlankEntries();
@@ -59,6 +61,12 @@ private Q_SLOTS:
 
 void TestTickerController::stripScrollsAtTheStoredWidth()
 {
+    {
+        // A width that cannot work is bounded: never wider than what the screen shows.
+        AppFixture huge(100000);
+        QCOMPARE(huge.strip().width(), 600);
+        QVERIFY(huge.strip().screen()->availableGeometry().contains(huge.strip().geometry()));
+    }
     AppFixture f(350);
     QCOMPARE(f.strip().width(), 350);
     QCOMPARE(f.strip().containerFrame().width(), 340.0);
@@ -131,6 +139,21 @@ void TestTickerController::refreshFetches()
     QCOMPARE(f.label().text(), u"one"_qs); // the current paper starts again instead
     QCOMPARE(f.label().x(), 190.0);
     QTRY_COMPARE(f.server.requestCount(), before + 2);
+}
+
+void TestTickerController::launchAtLoginTellsTheTruth()
+{
+    StdoutCapture log;
+    AppFixture f;
+    // A file where the autostart folder should be: registration fails even for root.
+    QFile blocker(f.folder + u"/config/autostart"_qs);
+    QVERIFY(QDir().mkpath(f.folder + u"/config"_qs) && blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    f.openMenu();
+    f.action("launchAtLogin")->trigger();
+    QVERIFY(!f.preferences.launchAtLogin());
+    QVERIFY(!f.action("launchAtLogin")->isChecked());
+    QCOMPARE(log.linesStartingWith(u"[Quillet] Launch at Login error: "_qs).size(), 1);
 }
 
 void TestTickerController::titleOpensThePaperTheMenuShows()
