@@ -1,6 +1,8 @@
 #include "builder/command_line.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QSslCertificate>
 
@@ -14,6 +16,14 @@ the last successful run (less two days), keeps the papers first seen in the last
 Exit status: 0 written (or unchanged); 1 written, but some sources failed;
 2 usage error (arguments, sources or state file); 3 nothing fetched (or another
 run is on), output left alone; 4 could not write the output or state.)";
+
+// The sources file the package installs, found from the program's own place so
+// that /usr and /usr/local installs both work.
+QString installedSources()
+{
+    return QDir::cleanPath(
+        QCoreApplication::applicationDirPath() + u"/../share/quillet-feed/sources.json"_qs);
+}
 
 CommandLine failure(QString error)
 {
@@ -29,8 +39,9 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(kDescription));
     const QCommandLineOption help({u"h"_qs, u"help"_qs}, u"Show this help and exit."_qs);
-    const QCommandLineOption sources(
-        u"sources"_qs, u"The journals to follow (feed/sources.json)."_qs, u"FILE"_qs);
+    const QCommandLineOption sources(u"sources"_qs,
+        u"The journals to follow (default %1)."_qs.arg(installedSources()), u"FILE"_qs,
+        installedSources());
     const QCommandLineOption state(
         u"state"_qs, u"What earlier runs saw; created if missing."_qs, u"FILE"_qs);
     const QCommandLineOption out(u"out"_qs, u"The feed document to write."_qs, u"FILE"_qs);
@@ -65,7 +76,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     line.action = parser.isSet(check) ? Action::Check : Action::Build;
     FeedBuild::Options &options = line.options;
     const bool building = line.action == Action::Build;
-    QStringList required {u"sources"_qs, u"mailto"_qs};
+    QStringList required {u"mailto"_qs};
     if (building)
         required << u"state"_qs << u"out"_qs;
     for (const QString &name : std::as_const(required)) {

@@ -5,6 +5,8 @@
 #include "builder/feed_writer.h"
 #include "builder/record_normaliser.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -28,12 +30,19 @@ void FeedBuild::start()
         QString error;
         if (!m_options.dryRun && !FeedWriter::canWrite(m_options.outPath, &error))
             return finish(WriteFailed, error);
+        // The state is ours: its folder is made if missing, the output's is not.
+        const QString stateFolder = QFileInfo(m_options.statePath).absolutePath();
+        if (!QDir().mkpath(stateFolder))
+            return finish(WriteFailed, u"cannot make the state's folder %1"_qs.arg(stateFolder));
         m_lock = std::make_unique<QLockFile>(m_options.statePath + u".lock"_qs);
         // A run may take minutes: only a dead holder makes the lock stale.
         m_lock->setStaleLockTime(0);
-        if (!m_lock->tryLock(0))
-            return finish(
-                NothingFetched, u"another run holds %1; nothing done"_qs.arg(m_lock->fileName()));
+        if (!m_lock->tryLock(0)) {
+            if (m_lock->error() == QLockFile::LockFailedError)
+                return finish(NothingFetched,
+                    u"another run holds %1; nothing done"_qs.arg(m_lock->fileName()));
+            return finish(WriteFailed, u"cannot lock %1"_qs.arg(m_lock->fileName()));
+        }
         if (!m_state.load(m_options.statePath, &error))
             return finish(UsageError, error);
 
