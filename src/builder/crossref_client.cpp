@@ -11,11 +11,17 @@ using std::chrono::milliseconds;
 
 namespace {
 
-QString describe(QNetworkReply *reply, int status)
+// Set on a reply aborted for its size.
+constexpr const char *kTooLarge = "quilletFeedTooLarge";
+
+QString describe(QNetworkReply *reply, int status, std::chrono::milliseconds timeout)
 {
-    if (status > 0)
+    if (status >= 300)
         return u"HTTP %1 %2"_qs.arg(status).arg(
             reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
+    // The transfer timeout is the only thing that cancels a reply short of its size.
+    if (reply->error() == QNetworkReply::OperationCanceledError)
+        return u"no answer for %1 ms"_qs.arg(timeout.count());
     return reply->errorString();
 }
 
@@ -59,6 +65,13 @@ void CrossrefClient::startTry()
         u"quillet-feed/" QUILLET_FEED_VERSION " (mailto:%1)"_qs.arg(m_config.mailto));
     request.setRawHeader("Accept", "application/json");
     QNetworkReply *reply = m_network.get(request);
+    // A page of works is a few MiB; past the cap something is wrong with the server.
+    connect(reply, &QNetworkReply::readyRead, reply, [reply, cap = m_config.maxBodyBytes] {
+        if (reply->bytesAvailable() > cap && !reply->property(kTooLarge).toBool()) {
+            reply->setProperty(kTooLarge, true);
+            reply->abort();
+        }
+    });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { handleFinished(reply); });
 }
 
@@ -70,15 +83,19 @@ void CrossrefClient::handleFinished(QNetworkReply *reply)
         reply->rawHeader("X-Rate-Limit-Limit"), reply->rawHeader("X-Rate-Limit-Interval"));
     if (announced > m_interval)
         m_interval = announced;
-    if (status >= 200 && status < 300) {
+    const bool tooLarge = reply->property(kTooLarge).toBool();
+    if (reply->error() == QNetworkReply::NoError && status >= 200 && status < 300) {
         finish(Answer {true, reply->readAll(), QString()});
         return;
     }
 
     ++m_failed;
-    const QString error = describe(reply, status);
-    // Other refusals (a malformed filter, say) will not change on asking again.
-    const bool retryable = status == 0 || status == 429 || status >= 500;
+    const QString error = tooLarge
+        ? u"answer larger than %1 MiB"_qs.arg(m_config.maxBodyBytes / (1024 * 1024))
+        : describe(reply, status, m_config.timeout);
+    // Transport faults, throttling and server trouble may pass; other refusals
+    // (a malformed filter, say) and oversized answers will not.
+    const bool retryable = !tooLarge && (status < 300 || status == 429 || status >= 500);
     if (!retryable || m_try >= m_config.maxTries || gaveUp()) {
         finish(Answer {
             false, {}, m_try > 1 ? u"%1 (after %2 tries)"_qs.arg(error).arg(m_try) : error});
@@ -94,11 +111,7 @@ void CrossrefClient::handleFinished(QNetworkReply *reply)
         return;
     }
     wait = std::max(wait, asked);
-    QTimer::singleShot(wait, this, [this] {
-        // The rate applies from the end of the back-off, not its start.
-        m_sinceLastStart.invalidate();
-        startTry();
-    });
+    QTimer::singleShot(wait, this, &CrossrefClient::startTry);
 }
 
 void CrossrefClient::finish(Answer answer)

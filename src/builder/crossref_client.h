@@ -32,6 +32,7 @@ public:
         std::chrono::milliseconds backoff {2000}; // before the second try; doubles
         std::chrono::milliseconds maxWait {std::chrono::minutes(2)}; // longest Retry-After obeyed
         std::chrono::milliseconds timeout {std::chrono::seconds(60)}; // silence that fails a try
+        qint64 maxBodyBytes = 64 * 1024 * 1024;
         int maxTries = 3;
     };
 
