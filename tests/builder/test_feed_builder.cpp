@@ -6,6 +6,7 @@
 #include "builder/feed_build.h"
 #include "builder/markup_text.h"
 #include "builder/record_normaliser.h"
+#include "builder/source_check.h"
 #include "core/journal_constants.h"
 #include "support/test_https_server.h"
 
@@ -272,6 +273,26 @@ private Q_SLOTS:
         QCOMPARE(run(options()), int(FeedBuild::NothingFetched));
         QCOMPARE(m_server->requestCount(), 0);
         QVERIFY(!QFile::exists(options().outPath));
+    }
+
+    void checkListsTheSilentLabels()
+    {
+        m_server->enqueue(Response::ok(kNoWorks)); // AER's ISSNs answer nothing
+        m_server->setDefaultResponse(Response::ok(recorded("works-page2.json")));
+        const FeedBuild::Options options = this->options();
+        QString text;
+        QTextStream out(&text);
+        SourceCheck check(
+            readSources(options.sourcesPath).sources, options.api, options.client, out);
+        int code = -1;
+        check.onFinished = [&](int exitCode) { code = exitCode; };
+        check.start();
+        QTRY_COMPARE_WITH_TIMEOUT(code, 1, 20000);
+        // The disabled journal is asked too: a check is how to learn whether to enable it.
+        QCOMPARE(m_server->requestCount(), 4);
+        QVERIFY2(text.startsWith(u"AER Forthcoming: nothing for ISSN 0002-8282, 1944-7981\n"_qs),
+            qPrintable(text));
+        QCOMPARE(text.count(u"nothing for"_qs), 1);
     }
 
     void sourcesFileCoversTheJournalTable()
