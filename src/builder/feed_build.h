@@ -1,6 +1,7 @@
 #pragma once
 
 #include "builder/crossref_client.h"
+#include "builder/crossref_query.h"
 #include "builder/sources.h"
 #include "builder/state_store.h"
 
@@ -39,8 +40,8 @@ public:
         StateStore::Limits limits;
         CrossrefClient::Config client;
         bool dryRun = false; // print the document; write neither it nor the state
-        int journalsPerRequest = 10;
-        int rows = 1000;
+        int journalsPerRequest = CrossrefQuery::journalsPerRequest;
+        int rows = CrossrefQuery::rowsPerPage;
         // The window reaches this far before the last successful run.
         int overlapDays = 2;
     };
