@@ -60,7 +60,8 @@ private:
         options.client.extraCaCertificates = TestHttpsServer::caCertificates();
         options.client.interval = 0ms;
         options.client.backoff = 10ms;
-        options.client.timeout = 500ms;
+        // Room for a slow handshake under the sanitizers; the stall still ends in 2 s.
+        options.client.timeout = 2000ms;
         return options;
     }
     // Runs one build to its end; the exit code, or -1 if it never ended.
