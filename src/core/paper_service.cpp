@@ -11,6 +11,9 @@
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <tuple>
+#include <utility>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -164,6 +167,10 @@ void PaperService::fetch()
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setMaximumRedirectsAllowed(kMaxRedirects);
     request.setSslConfiguration(m_sslConfiguration);
+    if (!m_etag.isEmpty())
+        request.setRawHeader("If-None-Match", m_etag);
+    if (!m_lastModified.isEmpty())
+        request.setRawHeader("If-Modified-Since", m_lastModified);
     // TLS errors are never ignored: no handler for sslErrors exists.
     QNetworkReply *reply = m_session.get(request);
     ++m_fetchesInFlight;
@@ -209,18 +216,27 @@ void PaperService::handleReplyFinished(QNetworkReply *reply)
         return;
     }
 
+    const bool revalidating = !m_etag.isEmpty() || !m_lastModified.isEmpty();
+    if (revalidating && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 304) {
+        // Not modified since the last good answer: a success with what we hold.
+        QMetaObject::invokeMethod(
+            this, [this] { handleSuccess(m_papers); }, Qt::QueuedConnection);
+        return;
+    }
+
     // Decoding a large feed must not stall the ticker: do it on a worker and
     // hand the result back to the main thread.
+    auto validators = std::pair(reply->rawHeader("ETag"), reply->rawHeader("Last-Modified"));
     QtConcurrent::run([body = reply->readAll()]() mutable {
         PaperDecodeResult result = decodePaperBody(std::move(body));
         if (!result.ok())
             Diagnostics::log(QStringLiteral("Decode error: ") + result.error);
         return result;
-    }).then(this, [this](PaperDecodeResult result) {
-        if (result.ok())
-            handleSuccess(std::move(result.response->papers));
-        else
-            handleFetchFailure(QStringLiteral("Failed to parse papers"));
+    }).then(this, [this, validators = std::move(validators)](PaperDecodeResult result) {
+        if (!result.ok())
+            return handleFetchFailure(QStringLiteral("Failed to parse papers"));
+        std::tie(m_etag, m_lastModified) = validators;
+        handleSuccess(std::move(result.response->papers));
     });
 }
 

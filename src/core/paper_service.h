@@ -22,7 +22,8 @@ struct FeedEndpoint;
 // The one client of the feed: polls it, decodes each answer, keeps the last good
 // list, reports every outcome through onUpdate / onError (on the main thread,
 // always after the call that started the fetch has returned), and retries
-// failures after 30, 60, 120 and 240 seconds.
+// failures after 30, 60, 120 and 240 seconds. It revalidates: a 304 answer to
+// the last good answer's ETag / Last-Modified is a success with the papers it has.
 class PaperService : public QObject
 {
     Q_OBJECT
@@ -81,6 +82,9 @@ private:
     bool m_trustsSystemCas = false; // besides the extra CAs, once they alone failed
     Timers::Id m_pollingTimer = 0;
     QList<Paper> m_papers;
+    // The last good answer's validators, sent back so an unchanged feed costs a 304.
+    QByteArray m_etag;
+    QByteArray m_lastModified;
     std::int64_t m_retryCount = 0;
     Timers::Id m_retryTimer = 0;
 };
