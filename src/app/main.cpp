@@ -2,6 +2,7 @@
 #include "app/startup_guard.h"
 #include "core/diagnostics.h"
 #include "core/session_platform.h"
+#include "ui/strip_accessible.h"
 
 #include <QApplication>
 #include <QLockFile>
@@ -43,6 +44,7 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    StripAccessible::install();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillet"));
     QApplication::setOrganizationName(QStringLiteral("Quillet"));

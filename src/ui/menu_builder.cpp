@@ -224,6 +224,8 @@ void MenuBuilder::addSlider(QMenu *menu, const MenuRow &row)
 
     auto *action = new QWidgetAction(menu);
     action->setDefaultWidget(container);
+    // Not drawn beside the widget, but what a screen reader names the row by.
+    action->setText(row.text);
     action->setObjectName(row.objectName + QStringLiteral("Row"));
     menu->addAction(action);
 }

@@ -3,6 +3,7 @@
 #include "ui/strip_accessible.h"
 #include "ui/x11_window_hints.h"
 
+#include <QAccessible>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -95,12 +96,21 @@ QString StatusItem::description() const
                                     : QStringLiteral("Quillet: ") + m_label.text();
 }
 
+QAccessibleInterface *StatusItem::accessibleRoot() const
+{
+    return QAccessible::queryAccessibleInterface(const_cast<StatusItem *>(this));
+}
+
 bool StatusItem::event(QEvent *event)
 {
     if (event->type() == QEvent::UpdateRequest) {
         paint(true);
         return true;
     }
+    // The desktop switched between light and dark: the margins, not only the
+    // moving text, take the new colours.
+    if (event->type() == QEvent::ApplicationPaletteChange)
+        paint(true);
     return QWindow::event(event);
 }
 

@@ -48,6 +48,9 @@ public:
     // What the strip shows, as the tray's tooltip and screen readers give it.
     QString description() const;
 
+    // A bare QWindow is left out of the accessible tree unless it names a root.
+    QAccessibleInterface *accessibleRoot() const override;
+
 Q_SIGNALS:
     // Clicked, or pressed through the accessibility interface.
     void activated();

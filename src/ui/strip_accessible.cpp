@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QAccessibleObject>
 #include <QGuiApplication>
+#include <QWindow>
 
 namespace {
 
@@ -28,6 +29,7 @@ public:
     {
         QAccessible::State state;
         state.invisible = !item()->isVisible();
+        state.hasPopup = true;
         return state;
     }
     QRect rect() const override { return QRect(item()->mapToGlobal(QPoint()), item()->size()); }
@@ -58,8 +60,48 @@ public:
     QStringList keyBindingsForAction(const QString &) const override { return {}; }
 };
 
+// Qt's application node lists top-level windows but leaves popups out, so a
+// screen reader walking the tree would never find the open menu. List the open
+// popups after the windows; their own parent is already the application.
+QList<QAccessibleInterface *> openPopups()
+{
+    QList<QAccessibleInterface *> popups;
+    for (QWindow *window : QGuiApplication::topLevelWindows()) {
+        if (window->type() == Qt::Popup && window->isVisible()) {
+            if (QAccessibleInterface *root = window->accessibleRoot())
+                popups.append(root);
+        }
+    }
+    return popups;
+}
+
+class ApplicationInterface : public QAccessibleApplication
+{
+public:
+    int childCount() const override
+    {
+        return QAccessibleApplication::childCount() + int(openPopups().size());
+    }
+    QAccessibleInterface *child(int index) const override
+    {
+        const int windows = QAccessibleApplication::childCount();
+        if (index < windows)
+            return QAccessibleApplication::child(index);
+        return openPopups().value(index - windows);
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        if (const int index = QAccessibleApplication::indexOfChild(child); index >= 0)
+            return index;
+        const auto popup = openPopups().indexOf(const_cast<QAccessibleInterface *>(child));
+        return popup < 0 ? -1 : QAccessibleApplication::childCount() + int(popup);
+    }
+};
+
 QAccessibleInterface *factory(const QString &, QObject *object)
 {
+    if (object == qApp)
+        return new ApplicationInterface;
     if (auto *item = qobject_cast<StatusItem *>(object))
         return new StripInterface(item);
     return nullptr;

@@ -6,7 +6,9 @@ class StatusItem;
 // display, which opens the menu when pressed.
 namespace StripAccessible {
 
-// Makes Qt ask us for the strip's accessible interface; once per process.
+// Makes Qt ask us for the strip's and the application's accessible
+// interfaces; once per process, before the QApplication exists, since Qt keeps
+// the first application interface it makes.
 void install();
 // Tells assistive technology that the strip's name changed.
 void nameChanged(StatusItem *item);

@@ -6,6 +6,7 @@
 
 #include <QAccessible>
 #include <QDesktopServices>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QWidgetAction>
@@ -50,6 +51,7 @@ class TestTickerController : public QObject
 
 private Q_SLOTS:
     void stripScrollsAtTheStoredWidth();
+    void stripFollowsThePalette();
     void openMenuPausesEverything();
     void slidersStartFromTheStoreAndApply();
     void refreshFetches();
@@ -80,9 +82,49 @@ void TestTickerController::stripScrollsAtTheStoredWidth()
     QVERIFY(strip && strip->actionInterface());
     QCOMPARE(strip->role(), QAccessible::Button);
     QCOMPARE(strip->text(QAccessible::Name), u"Tariffs and Tides"_qs);
+
+    // Reachable from the application node, as AT-SPI walks the tree; so is the
+    // open menu, every row of it named.
+    QAccessibleInterface *app = QAccessible::queryAccessibleInterface(qApp);
+    const auto children = [app] {
+        QList<QAccessibleInterface *> found;
+        for (int i = 0; i < app->childCount(); ++i)
+            found.append(app->child(i));
+        return found;
+    };
+    QVERIFY(children().contains(strip));
     strip->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     QTRY_VERIFY(f.menu()->isVisible());
+    QAccessibleInterface *menu = QAccessible::queryAccessibleInterface(f.menu());
+    QCOMPARE(app->indexOfChild(menu), children().indexOf(menu));
+    QVERIFY(app->indexOfChild(menu) >= 0);
+    QCOMPARE(menu->parent(), app);
+    for (int i = 0; i < menu->childCount(); ++i) {
+        const QAccessibleInterface *row = menu->child(i);
+        QVERIFY2(row->role() == QAccessible::Separator || !row->text(QAccessible::Name).isEmpty(),
+            qPrintable(u"row %1 has no name"_qs.arg(i)));
+    }
     f.menu()->hide();
+    QVERIFY(!children().contains(menu));
+}
+
+void TestTickerController::stripFollowsThePalette()
+{
+    AppFixture f;
+    f.ticker().onUpdate({testPaper(u"one"_qs)});
+    const QPalette light = QGuiApplication::palette();
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+    dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+    // A pixel of the margin, outside the box the moving text repaints.
+    const auto corner = [&f] {
+        return f.strip().screen()->grabWindow(f.strip().winId()).toImage().pixelColor(1, 1);
+    };
+    QTRY_COMPARE(corner(), light.color(QPalette::Window));
+    QGuiApplication::setPalette(dark);
+    QTRY_COMPARE(corner(), dark.color(QPalette::Window));
+    QGuiApplication::setPalette(light);
+    QTRY_COMPARE(corner(), light.color(QPalette::Window));
 }
 
 void TestTickerController::openMenuPausesEverything()
