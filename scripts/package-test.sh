@@ -115,6 +115,9 @@ depends=$(field Depends)
 check "Depends names libqt6svg6 ($depends)" grep -Eq '(^|, )libqt6svg6([ ,]|$)' <<<"$depends"
 check "Depends has the shared libraries found by dpkg-shlibdeps" \
   grep -Eq '(^|, )libqt6widgets6 \(>= [^)]+\)' <<<"$depends"
+# What makes the strip follow a GTK desktop's light or dark theme.
+check "Recommends names qt6-gtk-platformtheme ($(field Recommends))" \
+  grep -Eq '(^|, )qt6-gtk-platformtheme([ ,]|$)' <<<"$(field Recommends)"
 dpkg-deb -c "$deb" | awk '{ print $NF }' | sed 's|^\./|/|' >"$work/contents"
 for path in /usr/bin/quillet /usr/share/applications/quillet.desktop \
   /usr/share/icons/hicolor/scalable/apps/quillet.svg \
