@@ -13,6 +13,11 @@ packages=(
   xvfb xauth xdotool trayer x11-utils openssl imagemagick python3 fonts-dejavu-core
   # the Wayland test: a headless compositor, its XWayland, and Qt's Wayland plugin
   weston xwayland qt6-wayland
+  # the desktop test: a session bus, a window manager and a panel with a D-Bus
+  # tray, the accessibility bus and the checkers' D-Bus and AT-SPI bindings
+  dbus-daemon dbus-bin xfwm4 xfce4-panel at-spi2-core python3-dbus python3-pyatspi
+  # follows a GTK desktop's light or dark theme (the package recommends it)
+  qt6-gtk-platformtheme
   # packaging: the .deb (dpkg-shlibdeps, file) and checks of its desktop files
   dpkg-dev file desktop-file-utils appstream
   # fuzzing the feed decoder: clang with libFuzzer and the sanitizer runtimes,
