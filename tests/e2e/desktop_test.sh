@@ -24,7 +24,7 @@ port=45443
 python=/usr/bin/python3
 
 for tool in Xvfb dbus-daemon dbus-send xfwm4 xfce4-panel xdotool xprop xwininfo xdpyinfo \
-  xmessage import convert "$python"; do
+  xmessage import convert identify "$python"; do
   if ! command -v "$tool" >/dev/null; then
     echo "FAIL: $tool is not installed (bash scripts/install-deps.sh)" >&2
     exit 1
@@ -170,15 +170,34 @@ check "the strip is dark under a dark GTK theme (background brightness ${shade:-
 # --- the tray: registered with the watcher, its exported menu whole
 items=("Journal Filters..." "Width:" "Speed:" "↻ Refresh Now" "Launch at Login" "Quit Quillet")
 check "the tray item registers and exports every menu entry, none blank" \
-  "$python" "$here/tray_menu_check.py" "$app_pid" "${items[@]}"
+  "$python" "$here/tray_menu_check.py" "$app_pid" "${items[@]}" --choose Width: 300
+# The width chosen in the tray's submenu reaches the strip, which keeps its corner.
+widened() { read -r x y w h < <(geometry) && [ "$w" = 300 ] && [ "$((x + w))" = "$((wa_x + wa_w))" ]; }
+check "choosing 300 in the tray's Width submenu widens the strip in place" wait_for 5 widened
+# The menu paused the ticker while the tray showed it; closing it resumes.
+grab strip-1.png
+moves() { grab strip-2.png && [ "$(identify -format '%#' "$work/strip-1.png")" != "$(identify -format '%#' "$work/strip-2.png")" ]; }
+check "the strip scrolls again once the tray's menu closes" wait_for 5 moves
 
 # --- a screen reader's view: the strip as a button, and the menu it opens
 check "over AT-SPI the strip is a button named after a title" \
   "$python" "$here/atspi_check.py" strip "$data/e2e-feed.json"
 check "over AT-SPI pressing it opens a menu holding every item, all named" \
   "$python" "$here/atspi_check.py" menu "${items[@]}"
-import -display "$DISPLAY" -window root -crop "420x420+$((wa_x + wa_w - 420))+0" "$work/menu-dark.png" 2>/dev/null
+import -display "$DISPLAY" -window root -crop "800x320+$((wa_x + wa_w - 800))+0" +repage "$work/menu-dark.png" 2>/dev/null
 xdotool key Escape
 
 check "program still running" app_alive
+
+# --- and light under a light theme: the same build follows the desktop
+stop "$app_pid"
+GTK_THEME=Adwaita QT_QPA_PLATFORM=xcb "$binary" >"$work/app.out" 2>"$work/app.err" &
+app_pid=$!
+check "restarted under a light GTK theme" wait_line "[Quillet] Loaded 3 papers"
+wait_for 10 find_strip
+window=$(head -n 1 "$work/windows")
+grab strip-light.png
+shade=$(brightness strip-light.png)
+check "the strip is light under a light GTK theme (background brightness ${shade:-none} of 255)" \
+  test "${shade:-0}" -gt 150
 finish

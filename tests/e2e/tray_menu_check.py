@@ -2,14 +2,16 @@
 """The tray item a process registers with the StatusNotifierWatcher, and the
 menu it exports over D-Bus (python3-dbus), read as a tray host reads it.
 
-  tray_menu_check.py PID LABEL...
+  tray_menu_check.py PID LABEL... [--choose SUBMENU VALUE]
 
-Waits up to 20 seconds for an item owned by PID, asks its menu to get ready
-(AboutToShow) and reads it whole (GetLayout). Holds when every LABEL is a
-top-level entry and no entry other than a separator is blank. A LABEL ending
-in ":" names a submenu whose label starts with it and whose entries are values
-to choose from, exactly one of them checked. Prints the menu; exits 0 or 1.
+Waits up to 20 seconds for an item owned by PID, opens its menu as a host does
+(AboutToShow, GetLayout, and the "closed" event at the end). Holds when every
+LABEL is a top-level entry and no entry other than a separator is blank. A
+LABEL ending in ":" names a submenu whose label starts with it and whose
+entries are values to choose from, exactly one of them checked. --choose
+clicks VALUE in that submenu. Prints the menu; exits 0 or 1.
 """
+import collections
 import sys
 import time
 
@@ -35,49 +37,54 @@ def registered_item(bus, pid):
     return None
 
 
+Entry = collections.namedtuple("Entry", "id label kind toggle state sub")
+
+
 def entries(node):
-    """(label, type, toggle-type, toggle-state, children) of a layout node's children."""
+    """The visible entries under a GetLayout node."""
     result = []
     for child in node[2]:
         props = child[1]
-        if not props.get("visible", True):
-            continue
-        result.append((str(props.get("label", "")), str(props.get("type", "standard")),
-                       str(props.get("toggle-type", "")), int(props.get("toggle-state", -1)),
-                       entries(child)))
+        if props.get("visible", True):
+            result.append(Entry(int(child[0]), str(props.get("label", "")),
+                                str(props.get("type", "standard")), str(props.get("toggle-type", "")),
+                                int(props.get("toggle-state", -1)), entries(child)))
     return result
 
 
 def show(items, depth=0):
-    for label, kind, toggle, state, sub in items:
-        mark = {1: "[x] ", 0: "[ ] "}.get(state, "") if toggle else ""
-        print("  " * depth + ("-----" if kind == "separator" else f"{mark}{label!r}"))
-        show(sub, depth + 1)
+    for e in items:
+        mark = {1: "[x] ", 0: "[ ] "}.get(e.state, "") if e.toggle else ""
+        print("  " * depth + ("-----" if e.kind == "separator" else f"{mark}{e.label!r}"))
+        show(e.sub, depth + 1)
 
 
 def blanks(items):
-    return sum((kind != "separator" and not label.strip()) + blanks(sub)
-               for label, kind, _, _, sub in items)
+    return sum((e.kind != "separator" and not e.label.strip()) + blanks(e.sub) for e in items)
+
+
+def submenu(items, prefix):
+    return next((e.sub for e in items if e.label.startswith(prefix)), [])
 
 
 def check(items, expected):
     faults = [f"{blanks(items)} blank entries"] if blanks(items) else []
     for want in expected:
         if not want.endswith(":"):
-            if want not in [e[0] for e in items]:
+            if want not in [e.label for e in items]:
                 faults.append(f"no entry {want!r}")
             continue
-        sub = next((e[4] for e in items if e[0].startswith(want)), None)
-        if not sub or len(sub) < 2:
+        sub = submenu(items, want)
+        if len(sub) < 2:
             faults.append(f"no submenu of values {want!r}")
-        elif [e[3] for e in sub].count(1) != 1 or any(not e[2] for e in sub):
+        elif [e.state for e in sub].count(1) != 1 or any(not e.toggle for e in sub):
             faults.append(f"{want!r} does not have exactly one checked value")
     for fault in faults:
         print("FAULT: " + fault)
     return not faults
 
 
-def main(pid, expected):
+def main(pid, expected, choice):
     bus = dbus.SessionBus()
     deadline = time.monotonic() + 20
     found = None
@@ -98,11 +105,26 @@ def main(pid, expected):
     _, layout = menu.GetLayout(0, -1, [], dbus_interface=MENU)
     items = entries(layout)
     show(items)
-    return check(items, expected)
+    ok = check(items, expected)
+    if choice:
+        value = next((e for e in submenu(items, choice[0]) if e.label == choice[1]), None)
+        if value is None:
+            print(f"FAULT: no {choice[1]!r} in {choice[0]!r}")
+            ok = False
+        else:
+            menu.Event(value.id, "clicked", dbus.String("", variant_level=1), dbus.UInt32(0),
+                       dbus_interface=MENU)
+    menu.Event(0, "closed", dbus.String("", variant_level=1), dbus.UInt32(0), dbus_interface=MENU)
+    return ok
 
 
 if __name__ == "__main__":
     if len(sys.argv) < 2:
         print(__doc__, file=sys.stderr)
         sys.exit(2)
-    sys.exit(0 if main(int(sys.argv[1]), sys.argv[2:]) else 1)
+    args = sys.argv[2:]
+    choice = None
+    if "--choose" in args:
+        at = args.index("--choose")
+        choice, args = args[at + 1:at + 3], args[:at] + args[at + 3:]
+    sys.exit(0 if main(int(sys.argv[1]), args, choice) else 1)
