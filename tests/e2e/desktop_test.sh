@@ -170,7 +170,7 @@ check "the strip is dark under a dark GTK theme (background brightness ${shade:-
 # --- the tray: registered with the watcher, its exported menu whole
 items=("Journal Filters..." "Width:" "Speed:" "↻ Refresh Now" "Launch at Login" "Quit Quillet")
 check "the tray item registers and exports every menu entry, none blank" \
-  "$python" "$here/tray_menu_check.py" "$app_pid" "${items[@]}" --choose Width: 300
+  "$python" "$here/tray_menu_check.py" "$app_pid" "${items[@]}" --click 'Width:>300'
 # The width chosen in the tray's submenu reaches the strip, which keeps its corner.
 widened() { read -r x y w h < <(geometry) && [ "$w" = 300 ] && [ "$((x + w))" = "$((wa_x + wa_w))" ]; }
 check "choosing 300 in the tray's Width submenu widens the strip in place" wait_for 5 widened
@@ -191,7 +191,7 @@ check "program still running" app_alive
 
 # --- and light under a light theme: the same build follows the desktop
 stop "$app_pid"
-GTK_THEME=Adwaita QT_QPA_PLATFORM=xcb "$binary" >"$work/app.out" 2>"$work/app.err" &
+GTK_THEME=Adwaita QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb "$binary" >"$work/app.out" 2>"$work/app.err" &
 app_pid=$!
 check "restarted under a light GTK theme" wait_line "[Quillet] Loaded 3 papers"
 wait_for 10 find_strip
@@ -200,4 +200,14 @@ grab strip-light.png
 shade=$(brightness strip-light.png)
 check "the strip is light under a light GTK theme (background brightness ${shade:-none} of 255)" \
   test "${shade:-0}" -gt 150
+
+# --- "Quit Quillet" chosen in the tray's menu ends the program cleanly
+check "the tray's Quit Quillet entry is there to click" \
+  "$python" "$here/tray_menu_check.py" "$app_pid" --click "Quit Quillet"
+exited() { ! app_alive; }
+check "choosing it ends the program" wait_for 10 exited
+wait "$app_pid"
+status=$?
+app_pid=''
+check "the program's exit status is 0 (got $status)" test "$status" -eq 0
 finish

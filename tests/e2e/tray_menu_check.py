@@ -2,14 +2,15 @@
 """The tray item a process registers with the StatusNotifierWatcher, and the
 menu it exports over D-Bus (python3-dbus), read as a tray host reads it.
 
-  tray_menu_check.py PID LABEL... [--choose SUBMENU VALUE]
+  tray_menu_check.py PID LABEL... [--click ENTRY]
 
 Waits up to 20 seconds for an item owned by PID, opens its menu as a host does
 (AboutToShow, GetLayout, and the "closed" event at the end). Holds when every
 LABEL is a top-level entry and no entry other than a separator is blank. A
 LABEL ending in ":" names a submenu whose label starts with it and whose
-entries are values to choose from, exactly one of them checked. --choose
-clicks VALUE in that submenu. Prints the menu; exits 0 or 1.
+entries are values to choose from, exactly one of them checked. --click
+clicks a top-level ENTRY, or "SUBMENU>VALUE" in a submenu. Prints the menu;
+exits 0 or 1.
 """
 import collections
 import sys
@@ -84,7 +85,7 @@ def check(items, expected):
     return not faults
 
 
-def main(pid, expected, choice):
+def main(pid, expected, click):
     bus = dbus.SessionBus()
     deadline = time.monotonic() + 20
     found = None
@@ -106,15 +107,20 @@ def main(pid, expected, choice):
     items = entries(layout)
     show(items)
     ok = check(items, expected)
-    if choice:
-        value = next((e for e in submenu(items, choice[0]) if e.label == choice[1]), None)
-        if value is None:
-            print(f"FAULT: no {choice[1]!r} in {choice[0]!r}")
-            ok = False
-        else:
-            menu.Event(value.id, "clicked", dbus.String("", variant_level=1), dbus.UInt32(0),
-                       dbus_interface=MENU)
-    menu.Event(0, "closed", dbus.String("", variant_level=1), dbus.UInt32(0), dbus_interface=MENU)
+    if click:
+        where, _, value = click.rpartition(">")
+        choices = submenu(items, where) if where else items
+        target = next((e for e in choices if e.label == value), None)
+        if target is None:
+            print(f"FAULT: no entry {click!r} to click")
+            return False
+        menu.Event(target.id, "clicked", dbus.String("", variant_level=1), dbus.UInt32(0),
+                   dbus_interface=MENU)
+    try:
+        menu.Event(0, "closed", dbus.String("", variant_level=1), dbus.UInt32(0),
+                   dbus_interface=MENU)
+    except dbus.DBusException:
+        pass  # a click on "Quit" may have ended the program already
     return ok
 
 
@@ -123,8 +129,8 @@ if __name__ == "__main__":
         print(__doc__, file=sys.stderr)
         sys.exit(2)
     args = sys.argv[2:]
-    choice = None
-    if "--choose" in args:
-        at = args.index("--choose")
-        choice, args = args[at + 1:at + 3], args[:at] + args[at + 3:]
-    sys.exit(0 if main(int(sys.argv[1]), args, choice) else 1)
+    click = None
+    if "--click" in args:
+        at = args.index("--click")
+        click, args = args[at + 1], args[:at] + args[at + 2:]
+    sys.exit(0 if main(int(sys.argv[1]), args, click) else 1)
