@@ -3,7 +3,8 @@
 # window manager and xfce4-panel with its default layout (a panel at the top
 # with a D-Bus tray), and the program built against https://127.0.0.1:45443/
 # and the test CA, under a dark GTK theme. Judged from outside, as the desktop,
-# a tray host and a screen reader see it.
+# a tray host and a screen reader see it; then once more under a light theme,
+# ended through the tray's menu.
 #
 #   desktop_test.sh QUILLET_BINARY TEST_DATA_DIR
 #
@@ -161,8 +162,10 @@ other_pid=''
 
 # --- light or dark as the desktop is: the strip's background follows the theme
 grab() { import -display "$DISPLAY" -window "$window" "$work/$1" 2>/dev/null; }
+# Painted: text and background make more than two colours (an unpainted window is one).
+painted() { grab "$1" && [ "$(identify -format '%k' "$work/$1" 2>/dev/null)" -gt 2 ]; }
 brightness() { convert "$work/$1" -crop 1x1+1+1 -format '%[fx:int(255*luminance)]' info: 2>/dev/null; }
-grab strip-dark.png
+check "the strip shows text" wait_for 10 painted strip-dark.png
 shade=$(brightness strip-dark.png)
 check "the strip is dark under a dark GTK theme (background brightness ${shade:-none} of 255)" \
   test "${shade:-255}" -lt 100
@@ -196,7 +199,7 @@ app_pid=$!
 check "restarted under a light GTK theme" wait_line "[Quillet] Loaded 3 papers"
 wait_for 10 find_strip
 window=$(head -n 1 "$work/windows")
-grab strip-light.png
+check "the restarted strip shows text" wait_for 10 painted strip-light.png
 shade=$(brightness strip-light.png)
 check "the strip is light under a light GTK theme (background brightness ${shade:-none} of 255)" \
   test "${shade:-0}" -gt 150
