@@ -4,6 +4,7 @@
 #include "core/feed_endpoint.h"
 
 #include <QCoreApplication>
+#include <QFutureWatcher>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
@@ -227,17 +228,25 @@ void PaperService::handleReplyFinished(QNetworkReply *reply)
     // Decoding a large feed must not stall the ticker: do it on a worker and
     // hand the result back to the main thread.
     auto validators = std::pair(reply->rawHeader("ETag"), reply->rawHeader("Last-Modified"));
-    QtConcurrent::run([body = reply->readAll()]() mutable {
+    // The watcher, not a continuation, brings the result back: it dies with the
+    // service, so a decode that outlives the service is dropped instead of
+    // being handed to a destroyed object.
+    auto *watcher = new QFutureWatcher<PaperDecodeResult>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this,
+        [this, watcher, validators = std::move(validators)] {
+            watcher->deleteLater();
+            PaperDecodeResult result = watcher->result();
+            if (!result.ok())
+                return handleFetchFailure(QStringLiteral("Failed to parse papers"));
+            std::tie(m_etag, m_lastModified) = validators;
+            handleSuccess(std::move(result.response->papers));
+        });
+    watcher->setFuture(QtConcurrent::run([body = reply->readAll()]() mutable {
         PaperDecodeResult result = decodePaperBody(std::move(body));
         if (!result.ok())
             Diagnostics::log(QStringLiteral("Decode error: ") + result.error);
         return result;
-    }).then(this, [this, validators = std::move(validators)](PaperDecodeResult result) {
-        if (!result.ok())
-            return handleFetchFailure(QStringLiteral("Failed to parse papers"));
-        std::tie(m_etag, m_lastModified) = validators;
-        handleSuccess(std::move(result.response->papers));
-    });
+    }));
 }
 
 void PaperService::handleSuccess(QList<Paper> papers)
