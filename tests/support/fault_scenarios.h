@@ -33,11 +33,6 @@ struct Scenario
     QStringList titles = {}; // afterwards; a failure keeps the good list
     Identity identity = Identity::Trusted;
     bool refused = false; // nothing listens
-    bool slow() const
-    {
-        return answer.mode == Mode::StallBeforeHeaders || answer.mode == Mode::StallMidBody
-            || answer.mode == Mode::Trickle;
-    }
 };
 
 // "{port}" in a header value stands for the server's own port.
