@@ -35,7 +35,6 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 cd "$repo"
 menu_seconds=10
 settle_seconds=2
-port=49443
 papers=1000
 
 echo "command: $command_line"
@@ -49,7 +48,8 @@ else
   build_dir="$repo/build/release"
   cmake --preset release >/dev/null
 fi
-cmake --build "$build_dir" --target quillet_bench bench_baseline_ticker >/dev/null
+cmake --build "$build_dir" --target quillet_bench bench_baseline_ticker quillet_test_feed_server >/dev/null
+source "$build_dir/quillet-env.sh" # feed_server and bench_port, from CMake
 quillet_bin="$build_dir/bench/quillet_bench"
 baseline_bin="$build_dir/bench/bench_baseline_ticker"
 echo "binaries: $quillet_bin, $baseline_bin"
@@ -91,8 +91,7 @@ done
 export DISPLAY=":$(head -n1 "$work/display")"
 echo "display: $DISPLAY (Xvfb pid $xvfb_pid)"
 
-python3 scripts/serve_feed.py --port "$port" --cert tests/data/tls/server.pem --key tests/data/tls/server.key \
-  --feed "$work/feed.json" >"$work/server.log" 2>"$work/server.err" &
+"$feed_server" --port "$bench_port" --feed "$work/feed.json" >"$work/server.log" 2>"$work/server.err" &
 server_pid=$!
 for _ in $(seq 100); do
   grep -q "serving on" "$work/server.log" 2>/dev/null && break

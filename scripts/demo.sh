@@ -51,6 +51,7 @@ cmake -S . -B build/demo -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DQUILLET_BUILD_TESTS=OFF -DQUILLET_BUILD_BENCH=OFF \
   -DQUILLET_FEED_URL=https://127.0.0.1:$port/ -DQUILLET_FEED_CA="$root/tests/data/tls/ca.pem"
 cmake --build build/demo --parallel "$(nproc)"
+source build/demo/quillet-env.sh # feed_server: the loopback HTTPS server built alongside
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/quillet-demo.XXXXXX")
 xvfb_pid='' server_pid='' app_pid='' tail_pid=''
@@ -82,9 +83,7 @@ if [ -z "${DISPLAY:-}" ]; then
   echo "No display: running on Xvfb $DISPLAY for $seconds s"
 fi
 
-python3 scripts/serve_feed.py --port "$port" \
-  --cert tests/data/tls/server.pem --key tests/data/tls/server.key \
-  --feed demo/sample-feed.json >"$tmp/server.out" &
+"$feed_server" --port "$port" --feed demo/sample-feed.json >"$tmp/server.out" &
 server_pid=$!
 if ! wait_for 20 bash -c "grep -q '^serving on' '$tmp/server.out' || ! kill -0 $server_pid 2>/dev/null" \
   || ! grep -q '^serving on' "$tmp/server.out"; then

@@ -1,33 +1,54 @@
 #!/usr/bin/env bash
-# Installs what the tests need, builds everything with warnings as errors and
-# runs the whole test suite. This is what CI runs.
-set -euo pipefail
+# What CI runs (.ci/run) and the README's test command. Installs what the tests
+# need, then runs the stages from fast to slow, stopping at the first that fails:
+#
+#   format     clang-format --dry-run --Werror over every C++ file
+#   build      the ci preset: warnings as errors
+#   unit       ctest -L unit: the QtTest suite, offscreen
+#   e2e        ctest -L e2e: the real program on Xvfb and on Weston
+#   sanitizers the whole suite again under AddressSanitizer, LeakSanitizer, UBSan
+#   fuzz       a minute of coverage-guided fuzzing of the feed decoder
+#   package    tests/package/package_test.sh: the .deb packed, installed, run, removed
+#
+# Each stage prints its time as it ends; the last line counts the stages that
+# passed and failed, and the exit status is non-zero if one failed.
+set -uo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+jobs=$(nproc)
+passed=0
+failed=0
 
-# Formatting is part of the build: the same .clang-format for everyone.
-git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+stage() { # name, command...
+  local name=$1 start=$SECONDS status
+  shift
+  echo "=== $name"
+  "$@"
+  status=$?
+  if [ "$status" -eq 0 ]; then
+    passed=$((passed + 1))
+    echo "=== $name: passed in $((SECONDS - start)) s"
+  else
+    failed=$((failed + 1))
+    echo "=== $name: FAILED (exit $status) after $((SECONDS - start)) s"
+    echo "$passed passed, $failed failed"
+    exit 1
+  fi
+}
 
-cmake --preset ci
-cmake --build --preset ci --parallel "$(nproc)"
+format() { git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror; }
+build() { cmake --preset ci && cmake --build --preset ci --parallel "$jobs"; }
+sanitizers() {
+  cmake --preset asan && cmake --build --preset asan --parallel "$jobs" \
+    && ctest --preset asan --parallel "$jobs"
+}
 
-# The same suite again under AddressSanitizer, LeakSanitizer and UBSan (gcc).
-stage_start=$SECONDS
-cmake --preset asan
-cmake --build --preset asan --parallel "$(nproc)"
-ctest --preset asan --parallel "$(nproc)"
-echo "asan stage took $((SECONDS - stage_start))s"
-
-# A minute of coverage-guided fuzzing of the feed decoder (clang, libFuzzer).
-stage_start=$SECONDS
-bash scripts/fuzz.sh 60
-echo "fuzz stage took $((SECONDS - stage_start))s"
-
-# The .deb: packed, validated, installed with apt, run from /usr/bin, removed.
-stage_start=$SECONDS
-bash scripts/package-test.sh
-echo "package stage took $((SECONDS - stage_start))s"
-
-# The suite itself last, so the run ends with its summary.
-ctest --preset ci --parallel "$(nproc)"
+stage install bash scripts/install-deps.sh
+stage format format
+stage build build
+stage unit ctest --preset ci -L unit --parallel "$jobs"
+stage e2e ctest --preset ci -L e2e
+stage sanitizers sanitizers
+stage fuzz bash scripts/fuzz.sh 60
+stage package bash tests/package/package_test.sh
+echo "$passed passed, $failed failed"

@@ -65,20 +65,17 @@ check() { # description, then a command whose success is the check
   fi
 }
 
-# Serves FEED over HTTPS on 127.0.0.1:PORT with the test certificate, writing
-# the server's output to DIR/server.out and DIR/server.err. The port is compiled
-# into the program under test, and another run may hold it for a while: keep
-# trying for a minute while the only trouble is "Address already in use".
+# Serves FEED over HTTPS on 127.0.0.1:PORT with the test certificate, using
+# SERVER (quillet_test_feed_server, built from tests/support), and writes its
+# output to DIR/server.out and DIR/server.err. The port is compiled into the
+# program under test, and another run may hold it for a while: keep trying for a
+# minute while the only trouble is the address being in use.
 # Sets server_pid (empty when the server could not be started).
-start_feed_server() { # port feed dir
-  local port=$1 feed=$2 dir=$3 deadline=$((SECONDS + 60))
+start_feed_server() { # server port feed dir
+  local server=$1 port=$2 feed=$3 dir=$4 deadline=$((SECONDS + 60))
   local serving="serving on https://127.0.0.1:$port/"
-  local lib_dir
-  lib_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
   while :; do
-    python3 "$lib_dir/../serve_feed.py" --port "$port" \
-      --cert "$lib_dir/../../tests/data/tls/server.pem" --key "$lib_dir/../../tests/data/tls/server.key" \
-      --feed "$feed" >"$dir/server.out" 2>"$dir/server.err" &
+    "$server" --port "$port" --feed "$feed" >"$dir/server.out" 2>"$dir/server.err" &
     server_pid=$!
     if wait_for 20 bash -c 'grep -Fxq -- "$1" "$2" || ! kill -0 "$3" 2>/dev/null' \
       _ "$serving" "$dir/server.out" "$server_pid" \
@@ -87,7 +84,7 @@ start_feed_server() { # port feed dir
     fi
     stop "$server_pid"
     server_pid=''
-    grep -q 'Address already in use' "$dir/server.err" || return 1 # a real fault: stop trying
+    grep -qi 'address is already in use' "$dir/server.err" || return 1 # a real fault: stop trying
     [ "$SECONDS" -lt "$deadline" ] || return 1
     sleep 0.5
   done

@@ -64,8 +64,6 @@ public:
 
     const QList<Paper> &papers() const { return m_papers; }
     std::int64_t retryCount() const { return m_retryCount; }
-    const QUrl &apiURL() const { return m_config.apiURL; }
-    bool isPolling() const { return m_pollingTimer != 0; }
     bool hasPendingRetry() const { return m_retryTimer != 0; }
 
 private:

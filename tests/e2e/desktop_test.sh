@@ -1,25 +1,27 @@
 #!/usr/bin/env bash
 # End-to-end run on a real desktop: Xvfb, a private session bus, the xfwm4
 # window manager and xfce4-panel with its default layout (a panel at the top
-# with a D-Bus tray), and the program built against https://127.0.0.1:45443/
+# with a D-Bus tray), and the program built against https://127.0.0.1:PORT/
 # and the test CA, under a dark GTK theme. Judged from outside, as the desktop,
 # a tray host and a screen reader see it; then once more under a light theme,
 # ended through the tray's menu.
 #
-#   desktop_test.sh QUILLET_BINARY TEST_DATA_DIR
+#   desktop_test.sh QUILLET_BINARY FEED_SERVER PORT FEED_FILE
 #
 # With QUILLET_E2E_SHOTS set to a folder, its screenshots are kept there.
 set -uo pipefail
 
-if [ $# -ne 2 ]; then
-  echo "usage: $0 QUILLET_BINARY TEST_DATA_DIR" >&2
+if [ $# -ne 4 ]; then
+  echo "usage: $0 QUILLET_BINARY FEED_SERVER PORT FEED_FILE" >&2
   exit 2
 fi
 binary=$1
-data=$2
+feed_server=$2
+port=$3
+feed=$4
+data=$(dirname "$feed")
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../scripts/lib/processes.sh"
-port=45443
 # The checkers use Debian's python3-dbus and python3-pyatspi, which only the
 # system's interpreter has.
 python=/usr/bin/python3
@@ -109,7 +111,7 @@ watcher_up() {
 check "the panel's tray runs a StatusNotifierWatcher" wait_for 30 watcher_up
 [ "$failed" -eq 0 ] || finish
 
-start_feed_server "$port" "$data/e2e-feed.json" "$work" || true
+start_feed_server "$feed_server" "$port" "$feed" "$work" || true
 check "feed server listens on 127.0.0.1:$port" test -n "$server_pid"
 [ "$failed" -eq 0 ] || finish
 

@@ -1,23 +1,24 @@
 #!/usr/bin/env bash
 # End-to-end launch check: the real program, built against
-# https://127.0.0.1:47443/ and the test CA, runs on a private Xvfb against a
+# https://127.0.0.1:PORT/ and the test CA, runs on a private Xvfb against a
 # loopback feed of three papers. It is judged only from outside: its standard
 # output, and the X server's view of its window.
 #
-#   launch_test.sh QUILLET_BINARY TEST_DATA_DIR
+#   launch_test.sh QUILLET_BINARY FEED_SERVER PORT FEED_FILE   (as ctest runs it)
 set -uo pipefail
 
-if [ $# -ne 2 ]; then
-  echo "usage: $0 QUILLET_BINARY TEST_DATA_DIR" >&2
+if [ $# -ne 4 ]; then
+  echo "usage: $0 QUILLET_BINARY FEED_SERVER PORT FEED_FILE" >&2
   exit 2
 fi
 binary=$1
-data=$2
+feed_server=$2
+port=$3
+feed=$4
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 source "$repo/scripts/lib/processes.sh"
-port=47443
 
-for tool in Xvfb xdotool trayer xprop xwininfo xdpyinfo import identify python3; do
+for tool in Xvfb xdotool trayer xprop xwininfo xdpyinfo import identify; do
   if ! command -v "$tool" >/dev/null; then
     echo "FAIL: $tool is not installed (bash scripts/install-deps.sh)" >&2
     exit 1
@@ -61,7 +62,7 @@ export DISPLAY=$display
 # --- the feed. The program's URL, and so the port, is fixed at build time: a
 # run of this test from another build tree may hold it. Keep trying until the
 # port is ours, rather than fail on a neighbour.
-start_feed_server "$port" "$data/e2e-feed.json" "$work" || true
+start_feed_server "$feed_server" "$port" "$feed" "$work" || true
 check "feed server listens on 127.0.0.1:$port" test -n "$server_pid"
 [ "$failed" -eq 0 ] || finish
 

@@ -1,24 +1,25 @@
 #!/usr/bin/env bash
 # End-to-end check with real papers: quillet-feed builds the feed document from
 # recorded Crossref answers served on the loopback interface, and the real
-# program, built against https://127.0.0.1:46443/ and the test CA, is served
+# program, built against https://127.0.0.1:PORT/ and the test CA, is served
 # that document and loads every paper in it. Judged from outside: exit codes,
 # the files written and the program's standard output.
 #
-#   real_papers_test.sh QUILLET_FEED_BINARY QUILLET_BINARY TEST_DATA_DIR
+#   real_papers_test.sh QUILLET_FEED_BINARY QUILLET_BINARY FEED_SERVER PORT TEST_DATA_DIR
 set -uo pipefail
 
-if [ $# -ne 3 ]; then
-  echo "usage: $0 QUILLET_FEED_BINARY QUILLET_BINARY TEST_DATA_DIR" >&2
+if [ $# -ne 5 ]; then
+  echo "usage: $0 QUILLET_FEED_BINARY QUILLET_BINARY FEED_SERVER PORT TEST_DATA_DIR" >&2
   exit 2
 fi
 builder=$1
 binary=$2
-data=$3
+feed_server=$3
+feed_port=$4
+data=$5
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 source "$repo/scripts/lib/processes.sh"
-feed_port=46443 # compiled into the program under test
-crossref_port=46444
+crossref_port=$((feed_port + 1))
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-papers-e2e.XXXXXX")
 mkdir -p "$work/crossref" "$work/feed"
@@ -46,7 +47,7 @@ finish() {
 }
 
 # --- Crossref, as recorded: the same answer to every request
-start_feed_server "$crossref_port" "$data/crossref/works-markup.json" "$work/crossref" || true
+start_feed_server "$feed_server" "$crossref_port" "$data/crossref/works-markup.json" "$work/crossref" || true
 crossref_pid=$server_pid
 check "Crossref stand-in listens on 127.0.0.1:$crossref_port" test -n "$crossref_pid"
 [ "$failed" -eq 0 ] || finish
@@ -70,7 +71,7 @@ check "a second run leaves the feed byte for byte" cmp -s "$work/feed.json" "$wo
 [ "$failed" -eq 0 ] || finish
 
 # --- the program, served the builder's document
-start_feed_server "$feed_port" "$work/feed.json" "$work/feed" || true
+start_feed_server "$feed_server" "$feed_port" "$work/feed.json" "$work/feed" || true
 feed_pid=$server_pid
 check "feed server listens on 127.0.0.1:$feed_port" test -n "$feed_pid"
 [ "$failed" -eq 0 ] || finish

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end check of the program on a Wayland desktop: a headless Weston with
 # XWayland on a private runtime directory, and a loopback feed of three papers
-# on https://127.0.0.1:44443/, which the program is built against. Nothing sets
+# on https://127.0.0.1:PORT/, which the program is built against. Nothing sets
 # QT_QPA_PLATFORM: the program picks its platform itself.
 #
 # 1. Wayland with XWayland: the strip must be an X window on XWayland, asking
@@ -13,22 +13,23 @@
 # 3. DISPLAY naming an X server that does not answer: the program must still
 #    come up, on Wayland.
 #
-#   wayland_test.sh QUILLET_BINARY TEST_DATA_DIR
+#   wayland_test.sh QUILLET_BINARY FEED_SERVER PORT FEED_FILE   (as ctest runs it)
 set -uo pipefail
 
-if [ $# -ne 2 ]; then
-  echo "usage: $0 QUILLET_BINARY TEST_DATA_DIR" >&2
+if [ $# -ne 4 ]; then
+  echo "usage: $0 QUILLET_BINARY FEED_SERVER PORT FEED_FILE" >&2
   exit 2
 fi
 binary=$1
-data=$2
+feed_server=$2
+port=$3
+feed=$4
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 source "$repo/scripts/lib/processes.sh"
-port=44443
 socket=quillet-wayland
 
 for tool in weston Xwayland weston-debug weston-screenshooter xdotool xprop xwininfo xdpyinfo \
-  import identify convert python3; do
+  import identify convert; do
   if ! command -v "$tool" >/dev/null; then
     echo "FAIL: $tool is not installed (bash scripts/install-deps.sh)" >&2
     exit 1
@@ -87,7 +88,7 @@ xwayland_answers() { xdpyinfo -display "$xdisplay" >/dev/null 2>&1; }
 check "XWayland answers on $xdisplay" wait_for 20 xwayland_answers
 [ "$failed" -eq 0 ] || finish
 
-start_feed_server "$port" "$data/e2e-feed.json" "$work" || true
+start_feed_server "$feed_server" "$port" "$feed" "$work" || true
 check "feed server listens on 127.0.0.1:$port" test -n "$server_pid"
 [ "$failed" -eq 0 ] || finish
 

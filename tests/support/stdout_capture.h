@@ -1,26 +1,54 @@
 #pragma once
 
-#include <QByteArray>
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryFile>
 
-// Redirects the process's standard output (file descriptor 1) into a temporary
-// file for the capture's lifetime, so tests can read the program's log lines.
-// Lines that are not the program's own (e.g. the test runner's failure
-// messages) are echoed to the real output when the capture ends.
+#include <cstdio>
+#include <unistd.h>
+
+// Redirects standard output (file descriptor 1) into a temporary file for the
+// capture's lifetime, so tests can read the program's log lines. Other lines
+// (the test runner's own) reach the real output when the capture ends.
 class StdoutCapture
 {
 public:
-    StdoutCapture();
-    ~StdoutCapture();
+    StdoutCapture()
+    {
+        std::fflush(stdout);
+        if (!m_file.open())
+            qFatal("StdoutCapture: cannot open a temporary file");
+        m_savedStdout = ::dup(STDOUT_FILENO);
+        ::dup2(m_file.handle(), STDOUT_FILENO);
+    }
+    ~StdoutCapture()
+    {
+        std::fflush(stdout);
+        ::dup2(m_savedStdout, STDOUT_FILENO);
+        ::close(m_savedStdout);
+        for (const QString &line : lines())
+            if (!line.startsWith(QLatin1String("[Quillet] ")))
+                std::printf("%s\n", qPrintable(line));
+        std::fflush(stdout);
+    }
     StdoutCapture(const StdoutCapture &) = delete;
     StdoutCapture &operator=(const StdoutCapture &) = delete;
 
-    QByteArray bytes() const;
     // Complete lines written so far, without their newlines.
-    QStringList lines() const;
-    // Complete lines that start with `prefix`.
-    QStringList linesStartingWith(const QString &prefix) const;
+    QStringList lines() const
+    {
+        std::fflush(stdout);
+        QFile file(m_file.fileName());
+        const QByteArray all = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        const qsizetype end = all.lastIndexOf('\n');
+        return end < 0 ? QStringList() : QString::fromUtf8(all.left(end)).split(u'\n');
+    }
+    QStringList linesStartingWith(const QString &prefix) const
+    {
+        QStringList all = lines();
+        all.removeIf([&](const QString &line) { return !line.startsWith(prefix); });
+        return all;
+    }
 
 private:
     QTemporaryFile m_file;

@@ -6,12 +6,12 @@
 # feed of three papers, then removes the package and checks it is gone.
 # Must run as root, on a machine where no quillet package is installed.
 #
-#   bash scripts/package-test.sh [--build-dir DIR]   (default build/package)
+#   bash tests/package/package_test.sh [--build-dir DIR]   (default build/package)
 set -uo pipefail
 
 usage() { sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; }
 
-cd "$(dirname "$0")/.." || exit 2
+cd "$(dirname "$0")/../.." || exit 2
 repo=$PWD
 source scripts/lib/processes.sh
 build=build/package
@@ -19,7 +19,7 @@ while [ $# -gt 0 ]; do
   case $1 in
     --build-dir) build=${2:?--build-dir needs a directory}; shift 2 ;;
     -h | --help) usage; exit 0 ;;
-    *) echo "package-test.sh: unknown argument '$1'" >&2; usage >&2; exit 2 ;;
+    *) echo "package_test.sh: unknown argument '$1'" >&2; usage >&2; exit 2 ;;
   esac
 done
 case $build in
@@ -34,7 +34,7 @@ export DEBIAN_FRONTEND=noninteractive
 apt_get() { apt-get -o DPkg::Lock::Timeout=300 -y -q "$@"; }
 
 if [ "$(id -u)" -ne 0 ]; then
-  echo "package-test.sh: installs a package, so it must run as root" >&2
+  echo "package_test.sh: installs a package, so it must run as root" >&2
   exit 2
 fi
 
@@ -50,7 +50,7 @@ cleanup() {
   # Only a package this run installed: never one that was there before.
   if $installed && package_installed; then
     apt_get remove quillet >"$work/cleanup-remove.log" 2>&1 \
-      || echo "package-test.sh: could not remove the quillet package; run apt-get remove quillet" >&2
+      || echo "package_test.sh: could not remove the quillet package; run apt-get remove quillet" >&2
   fi
   rm -rf "$work"
 }
@@ -94,6 +94,7 @@ check "cmake configures $build" test $? -eq 0 || logs+=("configure:$work/configu
 cmake --build "$build" --parallel "$(nproc)" >"$work/build.log" 2>&1
 check "release build succeeds" test $? -eq 0 || logs+=("build:$work/build.log")
 [ "$failed" -eq 0 ] || finish
+source "$build/quillet-env.sh" # feed_server: the loopback HTTPS server built alongside
 
 # A package left by an earlier run must not stand in for this one.
 rm -f "$build"/quillet_*.deb
@@ -162,7 +163,7 @@ export DISPLAY=$display
 
 # --- the feed. The port is compiled into the package; another run of this
 # test may hold it for a while, so keep trying until it is ours.
-start_feed_server "$port" "$repo/tests/data/e2e-feed.json" "$work" || true
+start_feed_server "$feed_server" "$port" "$repo/tests/data/e2e-feed.json" "$work" || true
 check "feed server listens on 127.0.0.1:$port" test -n "$server_pid" || logs+=("feed server stderr:$work/server.err")
 [ "$failed" -eq 0 ] || finish
 
