@@ -1,8 +1,8 @@
 // The service revalidates the last good feed: it sends back the validators that
 // came with it, and a 304 is a success with the papers it already holds.
-#include "support/fault_scenarios.h"
 #include "core/paper_service.h"
 #include "support/fake_timers.h"
+#include "support/fault_scenarios.h"
 #include "support/stdout_capture.h"
 
 #include <QTest>
