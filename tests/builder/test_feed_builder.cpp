@@ -8,10 +8,10 @@
 #include "builder/record_normaliser.h"
 #include "builder/source_check.h"
 #include "core/journal_constants.h"
+#include "support/scratch_files.h"
 #include "support/test_https_server.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -26,14 +26,8 @@ namespace {
 
 QByteArray recorded(const char *name)
 {
-    QFile file(QString::fromUtf8(QUILLET_TEST_DATA_DIR "/crossref/") + QString::fromUtf8(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return readFile(
+        QString::fromUtf8(QUILLET_TEST_DATA_DIR "/crossref/") + QString::fromUtf8(name));
 }
 
 const QByteArray kNoWorks = R"({"status":"ok","message":{"items":[]}})";
@@ -78,11 +72,13 @@ private:
         m_requests = build.client().requestsMade();
         return code;
     }
-    QList<Paper> feed() const
+    QStringList titles() const
     {
-        const PaperDecodeResult decoded
-            = decodePaperResponse(readAll(m_dir.filePath(u"feed.json"_qs)));
-        return decoded.ok() ? decoded.response->papers : QList<Paper> {};
+        const PaperDecodeResult decoded = decodePaperResponse(readFile(options().outPath));
+        QStringList titles;
+        for (const Paper &paper : decoded.ok() ? decoded.response->papers : QList<Paper> {})
+            titles.append(paper.title());
+        return titles;
     }
 
 private Q_SLOTS:
@@ -106,44 +102,20 @@ private Q_SLOTS:
         m_server->enqueue(Response::ok(recorded("works-markup.json")));
         QCOMPARE(run(options()), int(FeedBuild::Written));
         QCOMPARE(m_requests, 1);
-        // Every ISSN of every enabled journal, in one request.
+        // Every ISSN of every enabled journal in one request, the disabled one not.
         const QByteArray head = QByteArray::fromPercentEncoding(m_server->lastRequestHead());
-        for (const char *issn : {"0002-8282", "1944-7981", "0304-3878", "1872-6089", "1540-6261"})
-            QVERIFY2(head.contains(QByteArray("issn:") + issn), issn);
-        QVERIFY(!head.contains("0013-0133")); // disabled
-        QVERIFY(head.contains("type:journal-article"));
-        QVERIFY(head.contains("mailto=tests+feed@example.org"));
-        QVERIFY(head.contains("from-created-date:"
-            + QDate::currentDate().addDays(-30).toString(Qt::ISODate).toUtf8()));
+        const QByteArray from = QDate::currentDate().addDays(-30).toString(Qt::ISODate).toUtf8();
+        for (const QByteArray &part : QByteArrayList {"issn:0002-8282", "issn:1944-7981",
+                 "issn:0304-3878", "issn:1872-6089", "issn:1540-6261", "type:journal-article",
+                 "mailto=tests+feed@example.org", "from-created-date:" + from})
+            QVERIFY2(head.contains(part), part.constData());
+        QVERIFY(!head.contains("0013-0133"));
         QVERIFY(
             m_server->lastRequestHeader("User-Agent").contains("mailto:tests+feed@example.org"));
-
         // The correction and the editorial board are dropped, as is the journal
-        // not asked for; newest date first.
-        const QList<Paper> expected {
-            {u"Irrigation Rights and Tenancy Contracts"_qs,
-                u"https://doi.org/10.1016/j.jdeveco.2026.103655"_qs, u"JDE in Progress"_qs, u"2"_qs,
-                u"Lucía Ferreyra"_qs, u"2027"_qs},
-            {u"Ferry Fares and the Geography of Island Labour Markets: Evidence from Seventy Crossings"_qs,
-                u"https://doi.org/10.1257/aer.20261187"_qs, u"AER Forthcoming"_qs, u"1"_qs,
-                u"Maren Oddsdóttir, Tobiah Quennell"_qs, u"2026-12-02"_qs},
-            {u"Optimal Levies with n>2 Goods and a<b Consumers"_qs,
-                u"https://doi.org/10.1257/aer.20260912"_qs, u"AER Forthcoming"_qs, u"1"_qs,
-                u"Ines Valtonen"_qs, u"2026-11-29"_qs},
-            {u"Risk & Return in \u201cSafe\u201d Assets"_qs,
-                u"https://doi.org/10.1111/jofi.13%3C502%3E"_qs, u"JF Early View"_qs, u"2"_qs,
-                u"Hallvard Brekke, Okonkwo"_qs, u"2026-11-28"_qs},
-            {u"Mobile Money Agents and Remittance Timing"_qs,
-                u"https://doi.org/10.1016/J.JDEVECO.2026.103650"_qs, u"JDE in Progress"_qs, u"2"_qs,
-                u"Priya Sundarajan"_qs, u"2026-11-25"_qs},
-            {u"Grain Banks, Rainfall and Village Credit"_qs,
-                u"https://doi.org/10.1016/j.jdeveco.2026.103702"_qs, u"JDE in Press"_qs, u"2"_qs,
-                u"Rural Credit Survey Consortium, Kofi Ampomah-Lindqvist"_qs, u"2026-11"_qs},
-        };
-        const QList<Paper> papers = feed();
-        QCOMPARE(papers.size(), expected.size());
-        for (qsizetype i = 0; i < expected.size(); ++i)
-            QCOMPARE(encodePaper(papers[i]), encodePaper(expected[i]));
+        // not asked for; newest date first. The expected document is written by
+        // hand beside the recorded answer.
+        QCOMPARE(readFile(options().outPath), recorded("works-markup.feed.json"));
     }
 
     void followsTheCursor()
@@ -156,56 +128,46 @@ private Q_SLOTS:
         QCOMPARE(m_requests, 2); // the second page is short: no third
         QVERIFY(m_server->lastRequestHead().contains("cursor=AoJ%2B8q3/next%3D%3D")
             || m_server->lastRequestHead().contains("cursor=AoJ%2B8q3%2Fnext%3D%3D"));
-        QCOMPARE(feed().size(), 3);
+        QCOMPARE(titles().size(), 3);
     }
 
     void copesWithAStrugglingApi_data()
     {
-        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QString>("answers");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<int>("requests");
         QTest::addColumn<int>("atLeastMs");
-        QTest::newRow("429 with Retry-After")
-            << QStringList {u"429"_qs, u"ok"_qs} << 0 << 2 << 1000;
-        QTest::newRow("503, then an answer") << QStringList {u"503"_qs, u"ok"_qs} << 0 << 2 << 0;
-        QTest::newRow("stalled, then an answer")
-            << QStringList {u"stall"_qs, u"ok"_qs} << 0 << 2 << 0;
-        QTest::newRow("400 is not asked again") << QStringList {u"400"_qs} << 3 << 1 << 0;
-        QTest::newRow("three tries at most")
-            << QStringList {u"503"_qs, u"503"_qs, u"503"_qs, u"ok"_qs} << 3 << 3 << 0;
+        QTest::newRow("429 with Retry-After") << u"429 ok"_qs << 0 << 2 << 1000;
+        QTest::newRow("503, then an answer") << u"503 ok"_qs << 0 << 2 << 0;
+        QTest::newRow("stalled, then an answer") << u"stall ok"_qs << 0 << 2 << 0;
+        QTest::newRow("400 is not asked again") << u"400"_qs << 3 << 1 << 0;
+        QTest::newRow("three tries at most") << u"503 503 503 ok"_qs << 3 << 3 << 0;
     }
     void copesWithAStrugglingApi()
     {
-        QFETCH(QStringList, answers);
+        QFETCH(QString, answers);
         QFETCH(int, exitCode);
         QFETCH(int, requests);
         QFETCH(int, atLeastMs);
-        for (const QString &answer : answers) {
-            if (answer == u"ok"_qs)
-                m_server->enqueue(Response::ok(recorded("works-page1.json")));
-            else if (answer == u"stall"_qs)
-                m_server->enqueue(Response::withMode(TestHttpsServer::Mode::StallBeforeHeaders));
-            else if (answer == u"429"_qs)
-                m_server->enqueue(
-                    Response::withStatus(429, "Too Many Requests").withHeader("Retry-After", "1"));
-            else
-                m_server->enqueue(Response::withStatus(answer.toInt(), "Refused"));
-        }
+        for (const QString &answer : answers.split(u' '))
+            m_server->enqueue(answer == u"ok"_qs ? Response::ok(recorded("works-page1.json"))
+                    : answer == u"stall"_qs
+                    ? Response::withMode(TestHttpsServer::Mode::StallBeforeHeaders)
+                    : answer == u"429"_qs
+                    ? Response::withStatus(429, "Too Many Requests").withHeader("Retry-After", "1")
+                    : Response::withStatus(answer.toInt(), "Refused"));
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(run(options()), exitCode);
         QCOMPARE(m_requests, requests);
         QVERIFY(clock.elapsed() >= atLeastMs);
-        QCOMPARE(QFile::exists(m_dir.filePath(u"feed.json"_qs)), exitCode == 0);
+        QCOMPARE(QFile::exists(options().outPath), exitCode == 0);
     }
 
     void everySourceFailingKeepsTheOldDocument()
     {
-        const QByteArray old = R"({"papers": []})"
-                               "\n";
-        QFile out(m_dir.filePath(u"feed.json"_qs));
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(old) == old.size());
-        out.close();
+        const QByteArray old = "{\"papers\": []}\n";
+        writeFile(options().outPath, old);
         m_server->setDefaultResponse(Response::withStatus(503, "Service Unavailable"));
         FeedBuild::Options options = this->options();
         options.sourcesPath = QString::fromUtf8(QUILLET_SOURCES_FILE);
@@ -213,43 +175,37 @@ private Q_SLOTS:
         QCOMPARE(run(options), int(FeedBuild::NothingFetched));
         // Three journals of three tries, then the tenth request: one in ten failed.
         QCOMPARE(m_requests, 10);
-        QCOMPARE(readAll(out.fileName()), old);
+        QCOMPARE(readFile(options.outPath), old);
         QVERIFY(!QFile::exists(options.statePath));
     }
 
     void keepsEachPaperOnceAndForgetsOldOnes()
     {
+        const QString statePath = options().statePath;
         m_server->enqueue(Response::ok(recorded("works-page1.json")));
         QCOMPARE(run(options()), 0);
         // The same paper again under an upper-case DOI, retitled; and a new one.
         m_server->enqueue(Response::ok(recorded("works-later.json")));
         QCOMPARE(run(options()), 0);
-        QStringList titles;
-        for (const Paper &paper : feed())
-            titles.append(paper.title());
-        QCOMPARE(titles,
+        QCOMPARE(titles(),
             (QStringList {u"Seed Vouchers and Crop Choice"_qs,
                 u"Tariff Pass-Through at Small Harbours"_qs,
                 u"Orchard Insurance and Frost Risk"_qs}));
-
         // One paper first seen 31 days ago leaves the feed and the state.
-        QJsonObject state = QJsonDocument::fromJson(readAll(options().statePath)).object();
+        QJsonObject state = QJsonDocument::fromJson(readFile(statePath)).object();
         QJsonArray papers = state.value(u"papers"_qs).toArray();
-        for (qsizetype i = 0; i < papers.size(); ++i) {
-            QJsonObject paper = papers[i].toObject();
+        for (QJsonValueRef entry : papers) {
+            QJsonObject paper = entry.toObject();
             if (paper.value(u"doi"_qs) == u"10.1257/aer.20261302"_qs)
                 paper.insert(u"firstSeen"_qs,
                     QDateTime::currentDateTimeUtc().addDays(-31).toString(Qt::ISODate));
-            papers[i] = paper;
+            entry = paper;
         }
         state.insert(u"papers"_qs, papers);
-        QFile file(options().statePath);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QJsonDocument(state).toJson());
-        file.close();
+        writeFile(statePath, QJsonDocument(state).toJson());
         QCOMPARE(run(options()), 0);
-        QCOMPARE(feed().size(), 2);
-        QVERIFY(!readAll(options().statePath).contains("aer.20261302"));
+        QCOMPARE(titles().size(), 2);
+        QVERIFY(!readFile(statePath).contains("aer.20261302"));
     }
 
     void anUnchangedRunLeavesTheFileAlone()
@@ -257,13 +213,13 @@ private Q_SLOTS:
         m_server->setDefaultResponse(Response::ok(recorded("works-markup.json")));
         QCOMPARE(run(options()), 0);
         QFile out(options().outPath);
-        const QByteArray before = readAll(out.fileName());
+        const QByteArray before = readFile(out.fileName());
         const QDateTime past = QDateTime::currentDateTimeUtc().addDays(-3);
         QVERIFY(out.open(QIODevice::ReadWrite)
             && out.setFileTime(past, QFileDevice::FileModificationTime));
         out.close();
         QCOMPARE(run(options()), 0);
-        QCOMPARE(readAll(out.fileName()), before);
+        QCOMPARE(readFile(out.fileName()), before);
         QCOMPARE(QFileInfo(out.fileName()).lastModified().toUTC(), past);
     }
 
@@ -311,91 +267,80 @@ private Q_SLOTS:
 
     void refusesBadInput_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QByteArray>("sources");
+        QTest::addColumn<QString>("arguments"); // after --sources, --state and --mailto
+        QTest::addColumn<QString>("journal"); // else a second journal's label and ISSN beside A's
         QTest::addColumn<QString>("error");
-        const QStringList good {u"quillet-feed"_qs, u"--sources"_qs, u"s.json"_qs, u"--state"_qs,
-            u"st.json"_qs, u"--out"_qs, u"o.json"_qs, u"--mailto"_qs, u"me@example.org"_qs};
-        const auto with = [&](QStringList extra) { return good + extra; };
-        QTest::newRow("no --out") << good.mid(0, 5) + good.mid(7) << QByteArray()
-                                  << u"--out is required"_qs;
-        QTest::newRow("days") << with({u"--days"_qs, u"0"_qs}) << QByteArray()
-                              << u"--days must be"_qs;
-        QTest::newRow("http api") << with({u"--api"_qs, u"http://example.org/"_qs}) << QByteArray()
+        QTest::newRow("no --out") << QString() << QString() << u"--out is required"_qs;
+        QTest::newRow("days") << u"--out o.json --days 0"_qs << QString() << u"--days must be"_qs;
+        QTest::newRow("http api") << u"--out o.json --api http://example.org/"_qs << QString()
                                   << u"--api must be an https"_qs;
-        QTest::newRow("fast Crossref") << with({u"--interval"_qs, u"10"_qs}) << QByteArray()
-                                       << u"--interval must be from 1000"_qs;
-        QTest::newRow("unknown") << with({u"--fast"_qs}) << QByteArray()
+        QTest::newRow("fast Crossref")
+            << u"--out o.json --interval 10"_qs << QString() << u"--interval must be from 1000"_qs;
+        QTest::newRow("unknown") << u"--out o.json --fast"_qs << QString()
                                  << u"Unknown option 'fast'"_qs;
-        const auto source = [](const char *extra) {
-            return QByteArray(
-                       R"({"journals": [{"label": "A", "tier": "1", "issn": ["0002-8282"]},)")
-                + extra + "]}";
-        };
         QTest::newRow("same label")
-            << good << source(R"({"label": "A", "tier": "1", "issn": ["0033-5533"]})")
-            << u"label \"A\" appears twice"_qs;
+            << QString() << u"A 0033-5533"_qs << u"label \"A\" appears twice"_qs;
         QTest::newRow("check digit")
-            << good << source(R"({"label": "B", "tier": "1", "issn": ["0002-8283"]})")
-            << u"0002-8283 is not an ISSN"_qs;
+            << QString() << u"B 0002-8283"_qs << u"0002-8283 is not an ISSN"_qs;
         QTest::newRow("shared, no rule")
-            << good << source(R"({"label": "B", "tier": "1", "issn": ["0002-8282"]})")
-            << u"give both a different \"volume\""_qs;
+            << QString() << u"B 0002-8282"_qs << u"give both a different \"volume\""_qs;
     }
     void refusesBadInput()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QByteArray, sources);
+        QFETCH(QString, arguments);
+        QFETCH(QString, journal);
         QFETCH(QString, error);
-        const QString found = sources.isEmpty() ? CommandLine::parse(arguments).error
-                                                : parseSources(sources, u"s.json"_qs).error;
+        const QString line
+            = u"quillet-feed --sources s.json --state st.json --mailto me@example.org "_qs
+            + arguments;
+        const QStringList second = journal.split(u' ');
+        const QString sources
+            = uR"({"journals": [{"label": "A", "tier": "1", "issn": ["0002-8282"]}, {"label": "%1", "tier": "1", "issn": ["%2"]}]})"_qs
+                  .arg(second.value(0), second.value(1));
+        const QString found = journal.isEmpty()
+            ? CommandLine::parse(line.split(u' ', Qt::SkipEmptyParts)).error
+            : parseSources(sources.toUtf8(), u"s.json"_qs).error;
         QVERIFY2(found.contains(error), qPrintable(found));
         QVERIFY(!found.contains(u'\n'));
     }
 
-    void stripsMarkupTolerantly_data()
+    // Titles as Crossref marks them up, as the feed shows them (empty: as they
+    // came), and whether that names a notice or a page rather than a paper.
+    static void title(const char *name, const QString &markup, const QString &text, bool nonPaper)
+    {
+        QTest::newRow(name) << markup << text << nonPaper;
+    }
+    void titlesAsShown_data()
     {
         QTest::addColumn<QString>("markup");
         QTest::addColumn<QString>("text");
-        QTest::newRow("a<b") << u"When a<b"_qs << u"When a<b"_qs;
-        QTest::newRow("spaced comparisons") << u"x < y and y > z"_qs << u"x < y and y > z"_qs;
-        QTest::newRow("unknown tag stays") << u"<Cities> Growth"_qs << u"<Cities> Growth"_qs;
-        QTest::newRow("unclosed face tag") << u"<i>Homo economicus"_qs << u"Homo economicus"_qs;
-        QTest::newRow("sub and small caps")
-            << u"CO<sub>2</sub> and <scp>ols</scp>"_qs << u"CO2 and ols"_qs;
-        QTest::newRow("attributes with >") << u"<span title=\"a>b\">Tax</span>"_qs << u"Tax"_qs;
-        QTest::newRow("decoded once") << u"&amp;lt;i&amp;gt;"_qs << u"&lt;i&gt;"_qs;
-        QTest::newRow("escaped tag is text") << u"&lt;i&gt;Bold&lt;/i&gt;"_qs << u"<i>Bold</i>"_qs;
-        QTest::newRow("bad references stay")
-            << u"&#xZZ; &bogus; &#0;"_qs << u"&#xZZ; &bogus; &#0;"_qs;
-        QTest::newRow("comment and break")
-            << u"Two<!-- x -->Parts<br/>Here"_qs << u"TwoParts Here"_qs;
+        QTest::addColumn<bool>("nonPaper");
+        title("a<b", u"When a<b"_qs, {}, false);
+        title("spaced comparisons", u"x < y and y > z"_qs, {}, false);
+        title("unknown tag stays", u"<Cities> Growth"_qs, {}, false);
+        title("unclosed face tag, erratum", u"<i>Erratum: Sticky Prices"_qs,
+            u"Erratum: Sticky Prices"_qs, true);
+        title("sub and small caps", u"CO<sub>2</sub> and <scp>ols</scp>"_qs, u"CO2 and ols"_qs,
+            false);
+        title(
+            "attributes with >, index", u"<span title=\"a>b\">Index</span>"_qs, u"Index"_qs, true);
+        title("decoded once", u"&amp;lt;i&amp;gt;"_qs, u"&lt;i&gt;"_qs, false);
+        title("escaped tag is text", u"&lt;i&gt;Bold&lt;/i&gt;"_qs, u"<i>Bold</i>"_qs, false);
+        title("bad references stay", u"&#xZZ; &bogus; &#0;"_qs, {}, false);
+        title("comment, break, issue information", u"Iss<!-- x -->ue<br/>Information"_qs,
+            u"Issue Information"_qs, true);
+        title("correction to", u"Correction to \"Bank Runs\""_qs, {}, true);
+        title("a paper on corrections", u"Correction of Misperceptions and Turnout"_qs, {}, false);
+        title("a paper on indexation", u"Indexation and Inflation"_qs, {}, false);
+        title("a paper on boards", u"Editorial Boards and Citations"_qs, {}, false);
     }
-    void stripsMarkupTolerantly()
+    void titlesAsShown()
     {
         QFETCH(QString, markup);
         QFETCH(QString, text);
-        QCOMPARE(plainText(markup), text);
-    }
-
-    void tellsPapersFromNotices_data()
-    {
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<bool>("nonPaper");
-        QTest::newRow("erratum") << u"Erratum: Sticky Prices"_qs << true;
-        QTest::newRow("correction to") << u"Correction to \"Bank Runs\""_qs << true;
-        QTest::newRow("issue information") << u"Issue Information"_qs << true;
-        QTest::newRow("index") << u"Index"_qs << true;
-        QTest::newRow("a paper on corrections")
-            << u"Correction of Misperceptions and Turnout"_qs << false;
-        QTest::newRow("a paper on indexation") << u"Indexation and Inflation"_qs << false;
-        QTest::newRow("a paper on boards") << u"Editorial Boards and Citations"_qs << false;
-    }
-    void tellsPapersFromNotices()
-    {
-        QFETCH(QString, title);
         QFETCH(bool, nonPaper);
-        QCOMPARE(RecordNormaliser::isNonPaper(title), nonPaper);
+        QCOMPARE(plainText(markup), text.isEmpty() ? markup : text);
+        QCOMPARE(RecordNormaliser::isNonPaper(plainText(markup)), nonPaper);
     }
 
     void readsRetryAfter()

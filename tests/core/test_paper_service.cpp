@@ -2,7 +2,7 @@
 // and every answer and fault a real HTTPS server can give one fetch.
 #include "core/paper_service.h"
 #include "support/fake_timers.h"
-#include "support/fault_scenarios.h"
+#include "support/service_harness.h"
 #include "support/stdout_capture.h"
 
 #include <QNetworkReply>
@@ -21,32 +21,6 @@ QString retrying(int seconds, const QString &message = u"Failed to parse papers"
 {
     return message + u" \u2014 retrying in %1s\u2026"_qs.arg(seconds);
 }
-
-// One service against one server, its outcomes recorded.
-struct Harness
-{
-    TestHttpsServer server;
-    FakeTimers *timers = new FakeTimers;
-    std::unique_ptr<PaperService> service;
-    QStringList errors;
-    int updates = 0;
-
-    Harness()
-    {
-        if (!server.start())
-            qFatal("cannot start the test server");
-        PaperService::Config config;
-        config.apiURL = server.url();
-        config.extraCaCertificates = TestHttpsServer::caCertificates();
-        config.idleTimeout = std::chrono::milliseconds(kIdleMs);
-        config.transferTimeout = std::chrono::milliseconds(kTransferMs);
-        config.maxBodyBytes = kCap;
-        service = std::make_unique<PaperService>(config, std::unique_ptr<Timers>(timers));
-        service->onError = [this](const QString &message) { errors.append(message); };
-        service->onUpdate = [this](const QList<Paper> &) { ++updates; };
-    }
-    int outcomes() const { return int(errors.size()) + updates; }
-};
 
 } // namespace
 

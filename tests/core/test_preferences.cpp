@@ -1,13 +1,11 @@
 #include "core/preferences.h"
+#include "support/scratch_files.h"
 #include "support/stdout_capture.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <unistd.h>
-#include <utility>
 
 class TestPreferences : public QObject
 {
@@ -16,34 +14,20 @@ class TestPreferences : public QObject
     QTemporaryDir m_dir;
     int m_files = 0;
 
-    QString fileWith(const QByteArray &content, QString path = {})
+    // QSettings caches each file's parsed, still typed values per path for the
+    // life of the process: a copy under a new name is parsed from disk, as on the
+    // next launch.
+    QString fileWith(const QByteArray &content)
     {
-        if (path.isEmpty())
-            path = m_dir.filePath(QStringLiteral("p%1.conf").arg(++m_files));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-            qFatal("cannot write %s", qPrintable(path));
+        const QString path = m_dir.filePath(u"p%1.conf"_qs.arg(++m_files));
+        writeFile(path, content);
         return path;
     }
 
-    // QSettings caches each file's parsed, still typed values per path for the
-    // life of the process. A copy under a new name is parsed from disk, as on the
-    // next launch.
-    QString diskCopy(const QString &path)
+    // One hand-edited store, its [General] keys given; what it reads as.
+    static void row(const char *name, const char *keys, double width, double speed, bool on)
     {
-        QFile file(path);
-        return fileWith(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
-    }
-
-    // One hand-edited store: the stored width, speed and launch at login (empty: absent).
-    static void row(const char *name, const char *width, const char *speed, const char *launch,
-        double shownWidth, double shownSpeed, bool on)
-    {
-        QByteArray text = "[General]\n";
-        for (const auto &[key, value] : {std::pair {"tickerWidth=", width}, {"tickerSpeed=", speed},
-                 {"launchAtLogin=", launch}})
-            text += *value ? key + QByteArray(value) + '\n' : QByteArray();
-        QTest::newRow(name) << text << shownWidth << shownSpeed << on;
+        QTest::newRow(name) << "[General]\n" + QByteArray(keys) << width << speed << on;
     }
 
 public:
@@ -51,17 +35,14 @@ public:
     TestPreferences() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(u"home"_qs))); }
 
 private Q_SLOTS:
-
     void userStoreTakesOverTheOldIniOnce()
     {
-        const QString folder = m_dir.filePath(QStringLiteral("home/Quillet/"));
-        QVERIFY(QDir().mkpath(folder));
-        const QString ini = fileWith(
-            "[General]\ntickerWidth=350\nhiddenJournals=@Invalid()\n", folder + u"Quillet.ini"_qs);
-        const QString conf = fileWith(
-            "[General]\ntickerWidth=250\ntickerSpeed=2.5\n", folder + u"Quillet.conf"_qs);
+        const QString ini = m_dir.filePath(u"home/Quillet/Quillet.ini"_qs);
+        const QString conf = m_dir.filePath(u"home/Quillet/Quillet.conf"_qs);
+        writeFile(ini, "[General]\ntickerWidth=350\nhiddenJournals=@Invalid()\n");
+        writeFile(conf, "[General]\ntickerWidth=250\ntickerSpeed=2.5\n");
         const Preferences &prefs = Preferences::standard();
-        const Preferences reread(diskCopy(conf));
+        const Preferences reread(fileWith(readFile(conf)));
         for (const Preferences *p : {&prefs, &reread}) {
             QCOMPARE(p->tickerWidth(), 350.0); // what the program last ran with
             QCOMPARE(p->tickerSpeed(), 2.5);
@@ -87,14 +68,14 @@ private Q_SLOTS:
         if ((obstacle == u"file" || obstacle == u"parent") && ::geteuid() == 0)
             QSKIP("permissions do not stop root");
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("Quillet.conf"));
+        const QString file = dir.filePath(u"Quillet.conf"_qs);
         if (obstacle == u"folder")
             QVERIFY(QDir().mkpath(file));
         if (obstacle == u"file")
-            QFile::setPermissions(fileWith("[General]\n", file), QFile::ReadOwner);
-        if (obstacle == u"parent")
-            QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-        const QStringList names {QStringLiteral("Journal of Law, Economics, & Organization")};
+            writeFile(file, "[General]\n");
+        QFile::setPermissions(
+            obstacle == u"parent" ? dir.path() : file, QFile::ReadOwner | QFile::ExeOwner);
+        const QStringList names {u"Journal of Law, Economics, & Organization"_qs};
         StdoutCapture log;
         {
             Preferences prefs(file);
@@ -103,11 +84,13 @@ private Q_SLOTS:
             QCOMPARE(prefs.tickerWidth(), 300.0); // in effect for this run either way
         }
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        const QStringList lines = log.linesStartingWith(
-            u"[Quillet] Preferences not saved to "_qs + file + u": "_qs + reason);
-        QCOMPARE(lines.size(), reason.isEmpty() ? 0 : 1);
-        if (reason.isEmpty())
-            QCOMPARE(Preferences(diskCopy(file)).hiddenJournals(), names);
+        // One line for both changes; a failed save leaves nothing behind.
+        QCOMPARE(
+            log.linesStartingWith(u"[Quillet] Preferences not saved to %1: %2"_qs.arg(file, reason))
+                .size(),
+            int(!reason.isEmpty()));
+        QCOMPARE(Preferences(fileWith(readFile(file))).hiddenJournals(),
+            reason.isEmpty() ? names : QStringList());
     }
 
     // Hand edits and stray values: 0 means the fallback, else the nearest working value.
@@ -117,13 +100,14 @@ private Q_SLOTS:
         QTest::addColumn<double>("shownWidth");
         QTest::addColumn<double>("shownSpeed");
         QTest::addColumn<bool>("on");
-        row("absent", "", "", "", 200, 0.8, false);
-        row("zero", "0", "-0.0", "1", 200, 0.8, true);
-        row("ordinary", " 350 ", "2.5", "true", 350, 2.5, true);
-        row("junk", "350px", "2,5", "yes please", 200, 0.8, false);
-        row("not finite", "inf", "nan", "0", 200, 0.8, false);
-        row("huge", "100000", "1e308", "false", 600, 5, false);
-        row("negative", "-10", "-5", "", 100, 0.1, false);
+        row("absent", "", 200, 0.8, false);
+        row("zero", "tickerWidth=0\ntickerSpeed=-0.0\nlaunchAtLogin=1", 200, 0.8, true);
+        row("ordinary", "tickerWidth= 350 \ntickerSpeed=2.5\nlaunchAtLogin=true", 350, 2.5, true);
+        row("junk", "tickerWidth=350px\ntickerSpeed=2,5\nlaunchAtLogin=yes please", 200, 0.8,
+            false);
+        row("not finite", "tickerWidth=inf\ntickerSpeed=nan\nlaunchAtLogin=0", 200, 0.8, false);
+        row("huge", "tickerWidth=100000\ntickerSpeed=1e308\nlaunchAtLogin=false", 600, 5, false);
+        row("negative", "tickerWidth=-10\ntickerSpeed=-5", 100, 0.1, false);
     }
     void storedValues()
     {
