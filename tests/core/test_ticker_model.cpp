@@ -30,26 +30,13 @@ struct Ticker : TickerModel
         applyFilters(hidden);
         restart();
     }
-    // Ticks until another text shows; the number of ticks, or -1.
-    int ticksUntilTextChanges(double step, int limit = 100000)
+    // Ticks until another text shows.
+    void tickUntilTextChanges(double step)
     {
-        const QString before = text();
-        for (int i = 1; i <= limit; ++i) {
+        for (const QString before = text(); text() == before;)
             tick(step);
-            if (text() != before)
-                return i;
-        }
-        return -1;
     }
 };
-
-QStringList titles(const QList<Paper> &papers)
-{
-    QStringList result;
-    for (const Paper &p : papers)
-        result.append(p.title());
-    return result;
-}
 
 } // namespace
 
@@ -58,8 +45,7 @@ class TestTickerModel : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void titleFinishesOnlyWhenStrictlyPastTheEdge();
-    void titlesCycleInFeedOrder();
+    void titlesCrossStrictlyPastTheEdgeInFeedOrder();
     void messageCrossesOnceThenRests();
     void errorsAndPausesKeepTheCurrentPaper();
     void hostileTitlesAreCleanedForDisplayOnly();
@@ -69,31 +55,22 @@ private Q_SLOTS:
     void menuRows();
 };
 
-void TestTickerModel::titleFinishesOnlyWhenStrictlyPastTheEdge()
+void TestTickerModel::titlesCrossStrictlyPastTheEdgeInFeedOrder()
 {
     Ticker t;
-    t.deliver({paper(u"First"_qs), paper(u"Second"_qs)});
+    t.deliver({paper(u"First"_qs), paper(u"two"_qs), paper(u"three"_qs)});
     QCOMPARE(t.x(), kContainer);
     for (int i = 0; i < 190 + 50; ++i)
         QVERIFY(t.tick(1.0));
     QCOMPARE(t.x() + t.textWidth(), 0.0); // right edge exactly at 0: not finished
     QCOMPARE(t.text(), u"First"_qs);
     t.tick(1.0);
-    QCOMPARE(t.text(), u"Second"_qs);
+    QCOMPARE(t.text(), u"two"_qs);
     QCOMPARE(t.x(), kContainer);
     QCOMPARE(t.currentIndex(), 1);
-}
-
-void TestTickerModel::titlesCycleInFeedOrder()
-{
-    Ticker t;
-    t.deliver({paper(u"one"_qs), paper(u"two"_qs), paper(u"three"_qs)});
-    QStringList seen {t.text()};
-    for (int i = 0; i < 3; ++i) {
-        QVERIFY(t.ticksUntilTextChanges(5.0) > 0);
-        seen.append(t.text());
-    }
-    QCOMPARE(seen, (QStringList {u"one"_qs, u"two"_qs, u"three"_qs, u"one"_qs}));
+    t.tickUntilTextChanges(5.0);
+    t.tickUntilTextChanges(5.0);
+    QCOMPARE(t.text(), u"First"_qs); // the last is followed by the first
 
     // A single paper repeats for ever: it re-enters, and never goes idle.
     t.deliver({paper(u"solo"_qs)});
@@ -104,7 +81,6 @@ void TestTickerModel::titlesCycleInFeedOrder()
         reentries += t.x() > before;
     }
     QCOMPARE(reentries, 2); // 47 steps of 5 px carry 40 px of text past 190 px
-    QCOMPARE(t.text(), u"solo"_qs);
 }
 
 void TestTickerModel::messageCrossesOnceThenRests()
@@ -130,7 +106,7 @@ void TestTickerModel::errorsAndPausesKeepTheCurrentPaper()
 {
     Ticker t;
     t.deliver({paper(u"one"_qs), paper(u"two"_qs), paper(u"three"_qs)});
-    QVERIFY(t.ticksUntilTextChanges(5.0) > 0);
+    t.tickUntilTextChanges(5.0);
     t.tick(5.0);
     // An error while papers are on display restarts the current one; the message is never seen.
     t.putMessage(u"Failed"_qs);
@@ -161,7 +137,7 @@ void TestTickerModel::hostileTitlesAreCleanedForDisplayOnly()
     t.deliver({paper(disguised), paper(QString(100000, u'W'))});
     QCOMPARE(t.text(), u"Annual reportfdp.exe"_qs);
     QCOMPARE(t.displayPapers().first().title(), disguised); // the record is untouched
-    QVERIFY(t.ticksUntilTextChanges(50.0) > 0);
+    t.tickUntilTextChanges(50.0);
     QCOMPARE(t.text().size(), 1001); // cut with an ellipsis
 }
 
@@ -205,7 +181,10 @@ void TestTickerModel::filtering()
 
     Ticker t;
     t.deliver(feed, hidden);
-    QCOMPARE(titles(t.displayPapers()), shown);
+    QStringList titles;
+    for (const Paper &p : t.displayPapers())
+        titles.append(p.title());
+    QCOMPARE(titles, shown);
     QCOMPARE(t.allPapers().size(), feed.size());
     QCOMPARE(t.text(), label);
     QCOMPARE(t.x(), kContainer);
