@@ -1,5 +1,7 @@
 #include "core/paper.h"
 
+#include "core/parser_lease.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -180,8 +182,9 @@ PaperDecodeResult decode(QByteArrayView body, bool padded, QByteArray storage)
         body = QByteArrayView("", 0);
         padded = false;
     }
-    // A fresh parser per document: nothing passes from one decoding to the next.
-    simdjson::dom::parser parser;
+    // Only buffers pass from one decoding to the next, never content.
+    ParserLease lease;
+    simdjson::dom::parser &parser = lease.parserFor(size_t(body.size()));
     element root;
     if (const auto error = parser.parse(body.data(), size_t(body.size()), !padded).get(root))
         return failure(QStringLiteral("not a valid JSON document: %1")
