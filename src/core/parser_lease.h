@@ -15,7 +15,7 @@ public:
     ~ParserLease()
     {
         // A huge document's buffers are not worth keeping for the next one.
-        if (m_lock.owns_lock() && shared().capacity() > kKeepCapacity)
+        if (m_lock.owns_lock() && shared().capacity() > kKeepCapacity + kKeepCapacity / 4)
             shared() = simdjson::dom::parser();
     }
     ParserLease(const ParserLease &) = delete;
@@ -33,7 +33,8 @@ public:
     }
 
 private:
-    static constexpr size_t kKeepCapacity = 8 << 20;
+    // As large as the biggest body the paper service accepts by default.
+    static constexpr size_t kKeepCapacity = size_t(32) << 20;
     static std::mutex &mutex()
     {
         static std::mutex instance;
