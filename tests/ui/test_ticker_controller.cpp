@@ -4,6 +4,7 @@
 #include "ui/tray_icon.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QSignalSpy>
 #include <QTimer>
@@ -72,6 +73,7 @@ void TestTickerController::stripScrollsAtTheStoredWidth()
     QVERIFY(strip && strip->actionInterface());
     QCOMPARE(strip->role(), QAccessible::Button);
     QCOMPARE(strip->text(QAccessible::Name), u"Tariffs and Tides"_qs);
+    QVERIFY(QApplication::topLevelWidgets().isEmpty()); // the menu is built on the first press
     strip->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     QTRY_VERIFY(f.menu()->isVisible());
     f.menu()->hide();
