@@ -82,17 +82,16 @@ simdjson::dom::parser &rawParser()
 }
 
 // One call of `kind` on `bytes` (`padded` holds them followed by zeroed
-// padding); nanoseconds, preparation excluded.
-qint64 timedCall(char kind, const QByteArray &bytes, const QByteArray &padded, size_t expected)
+// padding); nanoseconds, and the page faults in `faults`, preparation excluded.
+qint64 timedCall(
+    char kind, const QByteArray &bytes, const QByteArray &padded, size_t expected, long &faults)
 {
-    if (kind == 'b') {
-        QByteArray body = replyBuffer(bytes);
-        const auto start = Clock::now();
-        check(decodePaperBody(std::move(body)), expected);
-        return std::chrono::nanoseconds(Clock::now() - start).count();
-    }
+    QByteArray body = kind == 'b' ? replyBuffer(bytes) : QByteArray();
+    const long faultsBefore = minorFaultsSoFar();
     const auto start = Clock::now();
-    if (kind == 'c') {
+    if (kind == 'b') {
+        check(decodePaperBody(std::move(body)), expected);
+    } else if (kind == 'c') {
         check(decodePaperResponse(bytes), expected);
     } else {
         simdjson::dom::element root;
@@ -100,7 +99,9 @@ qint64 timedCall(char kind, const QByteArray &bytes, const QByteArray &padded, s
             fail("raw parse failed", expected);
         g_sink = g_sink + size_t(root.is_object());
     }
-    return std::chrono::nanoseconds(Clock::now() - start).count();
+    const auto ns = std::chrono::nanoseconds(Clock::now() - start).count();
+    faults += minorFaultsSoFar() - faultsBefore;
+    return ns;
 }
 
 double median(std::vector<double> v)
@@ -133,9 +134,9 @@ int coldCall(char kind, const char *path, size_t expected)
         return 2;
     const QByteArray bytes = file.readAll();
     const QByteArray padded = kind == 'r' ? paddedCopy(bytes) : QByteArray();
-    const long faults = minorFaultsSoFar();
-    const qint64 ns = timedCall(kind, bytes, padded, expected);
-    std::printf("%lld %ld\n", static_cast<long long>(ns), minorFaultsSoFar() - faults);
+    long faults = 0;
+    const qint64 ns = timedCall(kind, bytes, padded, expected, faults);
+    std::printf("%lld %ld\n", static_cast<long long>(ns), faults);
     return 0;
 }
 
@@ -143,18 +144,18 @@ int coldCall(char kind, const char *path, size_t expected)
 void timeBlock(Contender &c, const QByteArray &bytes, const QByteArray &padded, size_t expected,
     double seconds, bool record)
 {
-    const long faults = minorFaultsSoFar();
+    long faults = 0;
     const auto start = Clock::now();
     qint64 ns = 0;
     size_t calls = 0;
     do {
-        ns += timedCall(c.kind, bytes, padded, expected);
+        ns += timedCall(c.kind, bytes, padded, expected, faults);
         ++calls;
     } while (std::chrono::duration<double>(Clock::now() - start).count() < seconds);
     if (!record)
         return;
     c.mbps.push_back(double(bytes.size()) * double(calls) / (double(ns) / 1e9) / 1e6);
-    c.faults += minorFaultsSoFar() - faults;
+    c.faults += faults;
     c.calls += calls;
 }
 
