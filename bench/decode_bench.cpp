@@ -26,6 +26,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -126,7 +127,10 @@ QByteArray paddedCopy(const QByteArray &bytes)
     return padded;
 }
 
-// The cold call, in this fresh process: the feed read from a file, then one call.
+constexpr int kAloneCalls = 30;
+
+// In this fresh process: the feed read from a file, one cold call, then the
+// steady state of this contender alone (the median of the next calls).
 int coldCall(char kind, const char *path, size_t expected)
 {
     QFile file(QString::fromLocal8Bit(path));
@@ -136,7 +140,12 @@ int coldCall(char kind, const char *path, size_t expected)
     const QByteArray padded = kind == 'r' ? paddedCopy(bytes) : QByteArray();
     long faults = 0;
     const qint64 ns = timedCall(kind, bytes, padded, expected, faults);
-    std::printf("%lld %ld\n", static_cast<long long>(ns), faults);
+    long aloneFaults = 0;
+    std::vector<double> alone;
+    for (int i = 0; i < kAloneCalls; ++i)
+        alone.push_back(double(timedCall(kind, bytes, padded, expected, aloneFaults)));
+    std::printf("%lld %ld %.0f %.1f\n", static_cast<long long>(ns), faults, median(alone),
+        double(aloneFaults) / kAloneCalls);
     return 0;
 }
 
@@ -159,11 +168,11 @@ void timeBlock(Contender &c, const QByteArray &bytes, const QByteArray &padded, 
     c.calls += calls;
 }
 
-// Median nanoseconds and faults of one cold call of `kind`, over `runs` fresh processes.
-std::pair<double, double> cold(
-    const char *self, char kind, const QString &path, size_t count, int runs)
+// Medians over `runs` fresh processes of: one cold call's nanoseconds and
+// faults, and the steady state's nanoseconds and faults per call.
+std::array<double, 4> cold(const char *self, char kind, const QString &path, size_t count, int runs)
 {
-    std::vector<double> ns, faults;
+    std::array<std::vector<double>, 4> figures;
     for (int i = 0; i < runs; ++i) {
         QProcess child;
         child.start(QString::fromLocal8Bit(self),
@@ -172,12 +181,12 @@ std::pair<double, double> cold(
         if (!child.waitForFinished(60000) || child.exitCode() != 0)
             fail("a cold run failed", count);
         const QList<QByteArray> cells = child.readAllStandardOutput().simplified().split(' ');
-        if (cells.size() != 2)
+        if (cells.size() != 4)
             fail("a cold run printed no figures", count);
-        ns.push_back(cells[0].toDouble());
-        faults.push_back(cells[1].toDouble());
+        for (size_t k = 0; k < figures.size(); ++k)
+            figures[k].push_back(cells[qsizetype(k)].toDouble());
     }
-    return {median(ns), median(faults)};
+    return {median(figures[0]), median(figures[1]), median(figures[2]), median(figures[3])};
 }
 
 } // namespace
@@ -243,9 +252,10 @@ int main(int argc, char **argv)
             feeds.emplace_back(count, bytes);
     }
 
-    std::printf(
-        "\ncold: the first call in a fresh process, median of %d processes each\n", coldRuns);
-    std::printf("%4s %8s %12s %10s %8s %10s %10s %14s\n", "", "papers", "in-place us", "raw us",
+    std::printf("\ncold: the first call in a fresh process; alone: the next %d calls there "
+                "(median); medians of %d processes each\n",
+        kAloneCalls, coldRuns);
+    std::printf("%5s %8s %12s %10s %8s %10s %10s %14s\n", "", "papers", "in-place us", "raw us",
         "ratio", "dec flt", "raw flt", "cold/warm dec");
     for (const auto &[count, bytes] : feeds) {
         QTemporaryFile file;
@@ -256,9 +266,10 @@ int main(int argc, char **argv)
         double warm = 0;
         for (const auto &[size, ns] : warmNs)
             warm = size == count ? ns : warm;
-        std::printf("%4s %8zu %12.1f %10.1f %8.3f %10.0f %10.0f %14.2f\n", "cold", count,
-            body.first / 1e3, raw.first / 1e3, raw.first / body.first, body.second, raw.second,
-            body.first / warm);
+        std::printf("%5s %8zu %12.1f %10.1f %8.3f %10.0f %10.0f %14.2f\n", "cold", count,
+            body[0] / 1e3, raw[0] / 1e3, raw[0] / body[0], body[1], raw[1], body[0] / warm);
+        std::printf("%5s %8zu %12.1f %10.1f %8.3f %10.1f %10.1f\n", "alone", count, body[2] / 1e3,
+            raw[2] / 1e3, raw[2] / body[2], body[3], raw[3]);
     }
 
     rusage usage {};
