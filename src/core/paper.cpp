@@ -1,7 +1,5 @@
 #include "core/paper.h"
 
-#include "core/parser_lease.h"
-
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -182,9 +180,8 @@ PaperDecodeResult decode(QByteArrayView body, bool padded, QByteArray storage)
         body = QByteArrayView("", 0);
         padded = false;
     }
-    // Only buffers pass from one decoding to the next, never content.
-    ParserLease lease;
-    simdjson::dom::parser &parser = lease.parserFor(size_t(body.size()));
+    // A fresh parser per document: nothing passes from one decoding to the next.
+    simdjson::dom::parser parser;
     element root;
     if (const auto error = parser.parse(body.data(), size_t(body.size()), !padded).get(root))
         return failure(QStringLiteral("not a valid JSON document: %1")
