@@ -1,6 +1,7 @@
 #include "ui/frame_driver.h"
 
 #include <algorithm>
+#include <utility>
 
 using namespace std::chrono_literals;
 
@@ -16,8 +17,9 @@ QtFrameClock::QtFrameClock()
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
-        if (m_wake)
-            m_wake();
+        // Taken out first: the wake-up usually asks for the next one.
+        if (const std::function<void()> wake = std::exchange(m_wake, nullptr))
+            wake();
     });
 }
 
