@@ -1,16 +1,25 @@
-// Throughput of decodePaperResponse against a bare simdjson DOM parse of the
-// same bytes. The bare parse is the floor: whatever decode costs beyond it is
-// our own code (field lookup, copying the strings, allocation).
+// Decoding throughput as the program decodes: decodePaperBody, which is handed
+// the reply's buffer and parses it in place, against a bare simdjson parse of
+// the same bytes in place with a parser that keeps its buffers (the floor:
+// whatever decoding costs beyond it is our own code). The copying entry point,
+// decodePaperResponse, is timed beside them.
+//
+// Warm: rounds in one process, the steady state. Cold: the first decode in a
+// fresh process (this program run again on the feed written to a file), as
+// the program's first decode after launch is; medians over several processes.
 //
 // Usage: bench_decode [--quick] [--papers N]
 //   --quick     fewer, shorter rounds; for smoke runs, not for figures.
-//   --papers N  only the feed of N papers (100, 1000 or 100000); keeps a
-//               profile focused on one size.
+//   --papers N  only the feed of N papers (100, 1000 or 100000).
+//        bench_decode --cold body|raw FILE   (one cold call; used by the above)
 
-#include "core/paper.h"
+#include "sample_feed.h"
 
 #include <QByteArray>
+#include <QFile>
+#include <QProcess>
 #include <QString>
+#include <QTemporaryFile>
 
 #include <simdjson.h>
 
@@ -19,172 +28,12 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
-#include <string>
-#include <string_view>
 #include <vector>
 
 namespace {
-
-// ---------------------------------------------------------------------------
-// Deterministic sample feed
-// ---------------------------------------------------------------------------
-
-// splitmix64: tiny and fully defined, so the same seed gives the same feed
-// with any standard library (std::uniform_int_distribution does not).
-struct Rng
-{
-    uint64_t state;
-
-    uint64_t next()
-    {
-        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    // Slight modulo bias is irrelevant for sample data.
-    size_t below(size_t n) { return size_t(next() % n); }
-    template<size_t N> const char *pick(const std::array<const char *, N> &list)
-    {
-        return list[below(N)];
-    }
-};
-
-constexpr uint64_t kSeed = 20261103;
-
-// Invented vocabulary. The shortest title makeTitle can build is over 40 code
-// points and it never grows one past 160; makeFeed checks both.
-constexpr std::array<const char *, 24> kAdjectives {"Dynamic", "Stochastic", "Regional", "Informal",
-    "Optimal", "Strategic", "Sticky", "Persistent", "Seasonal", "Latent", "Endogenous",
-    "Fragmented", "Shadow", "Frictional", "Local", "Aggregate", "Misallocated", "Durable",
-    "Volatile", "Recurrent", "Cooperative", "Lumpy", "Tacit", "Uneven"};
-constexpr std::array<const char *, 30> kNouns {"Credit", "Wages", "Tariffs", "Migration", "Savings",
-    "Lending", "Markups", "Auctions", "Contracts", "Remittances", "Subsidies", "Pensions",
-    "Inflation", "Land Tenure", "Cartels", "Rents", "Liquidity", "Insurance", "Matching",
-    "Procurement", "Exports", "Schooling", "Fisheries", "Harvests", "Dividends", "Mortgages",
-    "Vouchers", "Guilds", "Ferries", "Tolls"};
-constexpr std::array<const char *, 12> kJoins {"and", "under", "with", "without", "across",
-    "versus", "in", "after", "before", "beyond", "among", "through"};
-constexpr std::array<const char *, 10> kPlacesAscii {"Valdoria", "Kestrel Bay", "Ostmark Flats",
-    "Lower Bramholt", "Tessaly Reach", "Quorn Valley", "Marrowick", "Sandpoint Isles", "Ulverhaven",
-    "Corvel"};
-// Accented, typographic, Greek and CJK pieces; one goes into every fourth title.
-constexpr std::array<const char *, 12> kTitleUnicode {"Pécorène", "Müllerstadt", "Brønvik",
-    "“Sticky” Prices", "1990–2020", "α-Stable Shocks", "Σ-Bundles", "渭水 Basin", "青柳 Markets",
-    "Ærøholm Ports", "Città Nuova", "Łódzkie Mills"};
-constexpr std::array<const char *, 6> kTitleTails {": Evidence from", ": A Field Experiment in",
-    ": Theory and Evidence from", ": Lessons from", ": Structural Estimates for",
-    ": New Data from"};
-
-constexpr std::array<const char *, 16> kGivenAscii {"Amara", "Tobin", "Lisbet", "Oren", "Priya",
-    "Calder", "Nadia", "Ivo", "Rosalind", "Teodor", "Wren", "Mateus", "Ines", "Kofi", "Hanne",
-    "Sefa"};
-constexpr std::array<const char *, 16> kFamilyAscii {"Varnholt", "Quessel", "Dremmon", "Ashgrove",
-    "Pellwick", "Marrin", "Okonta", "Strand", "Fenwright", "Holloway", "Tarvin", "Ebbesen",
-    "Lindqvar", "Morrow", "Castellan", "Reyne"};
-constexpr std::array<const char *, 10> kNamesUnicode {"Élodie Brunvère", "Jürgen Höltzmark",
-    "Søren Dalgø", "Zoë Kerwán", "Ørjan Fjeldså", "Θεανώ Παλλά", "李 静怡", "Radosław Węglarz",
-    "Agnès Théveny", "Ömer Çakırlı"};
-
-constexpr std::array<const char *, 5> kJournals {"JPE Just Accepted", "AER Forthcoming",
-    "JDE in Press", "Econometrica Forthcoming", "JF Early View"};
-constexpr std::array<const char *, 3> kTiers {"1", "2", "3"};
-
-// Code points, not bytes, so the 40..160 bound reads the way a person counts.
-size_t codePoints(std::string_view s)
-{
-    return size_t(
-        std::count_if(s.begin(), s.end(), [](char c) { return (uint8_t(c) & 0xC0) != 0x80; }));
-}
-
-std::string makeTitle(Rng &rng, bool unicode)
-{
-    // "<Adj> <Noun> <join> <Noun>[ <join> <Adj> <Noun>]...: <tail> <Place>",
-    // lengthened in the middle until it reaches a random target length.
-    std::string head = rng.pick(kAdjectives);
-    head += ' ';
-    head += rng.pick(kNouns);
-    head += ' ';
-    head += rng.pick(kJoins);
-    head += ' ';
-    head += unicode ? rng.pick(kTitleUnicode) : rng.pick(kNouns);
-    std::string tail = rng.pick(kTitleTails);
-    tail += ' ';
-    tail += rng.pick(kPlacesAscii);
-
-    const size_t target = 40 + rng.below(121);
-    while (codePoints(head) + codePoints(tail) < target) {
-        std::string piece = " ";
-        piece += rng.pick(kJoins);
-        piece += ' ';
-        piece += rng.pick(kAdjectives);
-        piece += ' ';
-        piece += rng.pick(kNouns);
-        if (codePoints(head) + codePoints(piece) + codePoints(tail) > 160)
-            break;
-        head += piece;
-    }
-    return head + tail;
-}
-
-std::string makeAuthors(Rng &rng, bool unicode)
-{
-    const size_t count = 1 + rng.below(4);
-    const size_t unicodeSlot = unicode ? rng.below(count) : count;
-    std::string out;
-    for (size_t i = 0; i < count; ++i) {
-        if (i > 0)
-            out += (i + 1 == count) ? " and " : ", ";
-        if (i == unicodeSlot) {
-            out += rng.pick(kNamesUnicode);
-        } else {
-            out += rng.pick(kGivenAscii);
-            out += ' ';
-            out += rng.pick(kFamilyAscii);
-        }
-    }
-    return out;
-}
-
-QString utf8(const std::string &s)
-{
-    return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
-
-PaperResponse makeFeed(size_t count)
-{
-    Rng rng {kSeed + count};
-    PaperResponse response;
-    response.papers.reserve(qsizetype(count));
-    for (size_t i = 0; i < count; ++i) {
-        // Exactly one paper in four carries non-ASCII text.
-        const bool unicode = (i % 4) == 3;
-        const std::string title = makeTitle(rng, unicode);
-        if (codePoints(title) < 40 || codePoints(title) > 160) {
-            std::fprintf(stderr, "bench_decode: generated title out of range: %s\n", title.c_str());
-            std::exit(1);
-        }
-        const QString link = QStringLiteral("https://example.org/paper/%1").arg(i + 1);
-        const QString journal = QString::fromUtf8(rng.pick(kJournals));
-        const QString tier = QString::fromUtf8(rng.pick(kTiers));
-        const QString authors = utf8(makeAuthors(rng, unicode));
-        char date[16];
-        std::snprintf(date, sizeof date, "%04d-%02d-%02d", int(2024 + rng.below(3)),
-            int(1 + rng.below(12)), int(1 + rng.below(28)));
-        response.papers.push_back(
-            Paper(utf8(title), link, journal, tier, authors, QString::fromLatin1(date)));
-    }
-    return response;
-}
-
-// ---------------------------------------------------------------------------
-// Timing
-// ---------------------------------------------------------------------------
 
 using Clock = std::chrono::steady_clock;
 
@@ -197,10 +46,16 @@ volatile size_t g_sink = 0;
     std::exit(1);
 }
 
+long minorFaultsSoFar()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
 // Every call is checked, so a decode that silently fails cannot look fast. The
-// result is destroyed inside the timed call: freeing the strings is part of
-// what a caller pays for a decoded feed.
-void checkResult(const PaperDecodeResult &result, size_t expected)
+// result is destroyed inside the timed call: freeing it is part of its cost.
+void check(const PaperDecodeResult &result, size_t expected)
 {
     if (!result.ok())
         fail(qPrintable(QStringLiteral("decode failed: %1").arg(result.error)), expected);
@@ -209,53 +64,45 @@ void checkResult(const PaperDecodeResult &result, size_t expected)
     g_sink = g_sink + size_t(result.response->papers.size());
 }
 
-void runDecode(const QByteArray &bytes, size_t expected)
+// A reply's buffer of its own, as the network hands it over (not timed).
+// QIODevice::readAll on a sequential device leaves room past the end (measured
+// on Qt 6.4: 524 272 bytes of capacity for a 270 950-byte read); a little of it
+// is enough for the decoder's padding.
+QByteArray replyBuffer(const QByteArray &bytes)
 {
-    checkResult(decodePaperResponse(bytes), expected);
+    QByteArray body;
+    body.reserve(bytes.size() + 4096);
+    body.append(bytes);
+    return body;
 }
 
-void runRawParse(const QByteArray &bytes, size_t expected)
+simdjson::dom::parser &rawParser()
 {
-    // Same call shape as the decoder: fresh parser, padded copy made by simdjson.
-    simdjson::dom::parser parser;
-    simdjson::dom::element root;
-    if (parser.parse(bytes.constData(), size_t(bytes.size())).get(root) != simdjson::SUCCESS)
-        fail("raw parse failed", expected);
-    g_sink = g_sink + size_t(root.is_object());
+    static simdjson::dom::parser parser;
+    return parser;
 }
 
-using Variant = void (*)(const QByteArray &, size_t);
-
-struct Block
+// One call of `kind` on `bytes` (`padded` holds them followed by zeroed
+// padding); nanoseconds, and the page faults in `faults`, preparation excluded.
+qint64 timedCall(
+    char kind, const QByteArray &bytes, const QByteArray &padded, size_t expected, long &faults)
 {
-    size_t iterations;
-    double seconds;
-    long minorFaults;
-};
-
-long minorFaultsSoFar()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_minflt;
-}
-
-// Repeats `fn` until at least `minSeconds` have passed; a clock read per call
-// is noise next to even the smallest feed.
-Block timeBlock(Variant fn, const QByteArray &bytes, size_t expected, double minSeconds)
-{
-    // Minor faults are counted because a fresh parser per call can mean fresh
-    // pages per call; on big feeds that, not parsing, sets the pace.
+    QByteArray body = kind == 'b' ? replyBuffer(bytes) : QByteArray();
     const long faultsBefore = minorFaultsSoFar();
     const auto start = Clock::now();
-    Block block {0, 0.0, 0};
-    do {
-        fn(bytes, expected);
-        ++block.iterations;
-        block.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    } while (block.seconds < minSeconds);
-    block.minorFaults = minorFaultsSoFar() - faultsBefore;
-    return block;
+    if (kind == 'b') {
+        check(decodePaperBody(std::move(body)), expected);
+    } else if (kind == 'c') {
+        check(decodePaperResponse(bytes), expected);
+    } else {
+        simdjson::dom::element root;
+        if (rawParser().parse(padded.constData(), size_t(bytes.size()), false).get(root))
+            fail("raw parse failed", expected);
+        g_sink = g_sink + size_t(root.is_object());
+    }
+    const auto ns = std::chrono::nanoseconds(Clock::now() - start).count();
+    faults += minorFaultsSoFar() - faultsBefore;
+    return ns;
 }
 
 double median(std::vector<double> v)
@@ -267,20 +114,80 @@ double median(std::vector<double> v)
 
 struct Contender
 {
-    const char *name;
-    Variant fn;
+    char kind;
     std::vector<double> mbps;
-    std::vector<size_t> iterations;
-    long minorFaults = 0;
+    long faults = 0;
     size_t calls = 0;
-
-    double faultsPerCall() const { return double(minorFaults) / double(calls); }
-    double medianMbps() const { return median(mbps); }
-    size_t fewestIterations() const
-    {
-        return *std::min_element(iterations.begin(), iterations.end());
-    }
 };
+
+QByteArray paddedCopy(const QByteArray &bytes)
+{
+    QByteArray padded = bytes;
+    padded.append(QByteArray(qsizetype(simdjson::SIMDJSON_PADDING), '\0'));
+    return padded;
+}
+
+constexpr int kAloneCalls = 30;
+
+// In this fresh process: the feed read from a file, one cold call, then the
+// steady state of this contender alone (the median of the next calls).
+int coldCall(char kind, const char *path, size_t expected)
+{
+    QFile file(QString::fromLocal8Bit(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return 2;
+    const QByteArray bytes = file.readAll();
+    const QByteArray padded = kind == 'r' ? paddedCopy(bytes) : QByteArray();
+    long faults = 0;
+    const qint64 ns = timedCall(kind, bytes, padded, expected, faults);
+    long aloneFaults = 0;
+    std::vector<double> alone;
+    for (int i = 0; i < kAloneCalls; ++i)
+        alone.push_back(double(timedCall(kind, bytes, padded, expected, aloneFaults)));
+    std::printf("%lld %ld %.0f %.1f\n", static_cast<long long>(ns), faults, median(alone),
+        double(aloneFaults) / kAloneCalls);
+    return 0;
+}
+
+// Runs `kind` until `seconds` have passed; adds its throughput and faults.
+void timeBlock(Contender &c, const QByteArray &bytes, const QByteArray &padded, size_t expected,
+    double seconds, bool record)
+{
+    long faults = 0;
+    const auto start = Clock::now();
+    qint64 ns = 0;
+    size_t calls = 0;
+    do {
+        ns += timedCall(c.kind, bytes, padded, expected, faults);
+        ++calls;
+    } while (std::chrono::duration<double>(Clock::now() - start).count() < seconds);
+    if (!record)
+        return;
+    c.mbps.push_back(double(bytes.size()) * double(calls) / (double(ns) / 1e9) / 1e6);
+    c.faults += faults;
+    c.calls += calls;
+}
+
+// Medians over `runs` fresh processes of: one cold call's nanoseconds and
+// faults, and the steady state's nanoseconds and faults per call.
+std::array<double, 4> cold(const char *self, char kind, const QString &path, size_t count, int runs)
+{
+    std::array<std::vector<double>, 4> figures;
+    for (int i = 0; i < runs; ++i) {
+        QProcess child;
+        child.start(QString::fromLocal8Bit(self),
+            {QStringLiteral("--cold"), QString(QChar::fromLatin1(kind)), path,
+                QString::number(count)});
+        if (!child.waitForFinished(60000) || child.exitCode() != 0)
+            fail("a cold run failed", count);
+        const QList<QByteArray> cells = child.readAllStandardOutput().simplified().split(' ');
+        if (cells.size() != 4)
+            fail("a cold run printed no figures", count);
+        for (size_t k = 0; k < figures.size(); ++k)
+            figures[k].push_back(cells[qsizetype(k)].toDouble());
+    }
+    return {median(figures[0]), median(figures[1]), median(figures[2]), median(figures[3])};
+}
 
 } // namespace
 
@@ -293,6 +200,9 @@ int main(int argc, char **argv)
             quick = true;
         } else if (std::strcmp(argv[i], "--papers") == 0 && i + 1 < argc) {
             only = size_t(std::strtoull(argv[++i], nullptr, 10));
+        } else if (std::strcmp(argv[i], "--cold") == 0 && i + 3 < argc) {
+            return coldCall(
+                argv[i + 1][0], argv[i + 2], size_t(std::strtoull(argv[i + 3], nullptr, 10)));
         } else {
             std::fprintf(stderr, "usage: %s [--quick] [--papers N]\n", argv[0]);
             return 2;
@@ -300,51 +210,66 @@ int main(int argc, char **argv)
     }
     const int rounds = quick ? 3 : 7;
     const double roundSeconds = quick ? 0.02 : 0.2;
+    const int coldRuns = quick ? 3 : 7;
 
-    std::printf("rounds=%d, >=%.2f s per contender per round, alternating, median throughput (MB = "
-                "1e6 bytes)\n",
+    std::printf("warm: rounds=%d, >=%.2f s per contender per round, alternating, median "
+                "throughput (MB = 1e6 bytes); in place: decodePaperBody, copying: "
+                "decodePaperResponse, raw: simdjson in place\n",
         rounds, roundSeconds);
-    std::printf("%8s %10s %12s %12s %8s %12s %12s %10s %10s\n", "papers", "bytes", "decode MB/s",
-        "raw MB/s", "ratio", "dec it/round", "raw it/round", "dec flt/it", "raw flt/it");
-
+    std::printf("%8s %10s %12s %12s %8s %12s %8s %10s %10s\n", "papers", "bytes", "in-place MB/s",
+        "raw MB/s", "ratio", "copying MB/s", "ratio", "dec flt/it", "raw flt/it");
+    std::vector<std::pair<size_t, double>> warmNs; // per size: in-place ns per call
+    std::vector<std::pair<size_t, QByteArray>> feeds;
     for (const size_t count : {size_t(100), size_t(1000), size_t(100000)}) {
         if (only != 0 && count != only)
             continue;
         const PaperResponse feed = makeFeed(count);
         const QByteArray bytes = encodePaperResponse(feed);
-
+        const QByteArray padded = paddedCopy(bytes);
         // The timed decode must do the real job: check the round trip once in full.
-        const PaperDecodeResult check = decodePaperResponse(bytes);
-        if (!check.ok() || !(*check.response == feed))
+        const PaperDecodeResult result = decodePaperBody(replyBuffer(bytes));
+        if (!result.ok() || !(*result.response == feed))
             fail("decoded feed differs from the generated one", count);
 
-        std::vector<Contender> contenders {
-            Contender {"decode", runDecode, {}, {}}, Contender {"raw", runRawParse, {}, {}}};
-        // Warm-up: first-touch page faults and allocator growth stay out of the rounds.
+        std::vector<Contender> contenders {{'b', {}}, {'r', {}}, {'c', {}}};
         for (Contender &c : contenders)
-            timeBlock(c.fn, bytes, count, roundSeconds / 4);
-
+            timeBlock(c, bytes, padded, count, roundSeconds / 4, false);
         for (int round = 0; round < rounds; ++round) {
-            // Rotate who goes first each round so drift (thermal, other load)
-            // lands on every contender equally.
-            for (size_t k = 0; k < contenders.size(); ++k) {
-                Contender &c = contenders[(k + size_t(round)) % contenders.size()];
-                const Block b = timeBlock(c.fn, bytes, count, roundSeconds);
-                c.mbps.push_back(double(bytes.size()) * double(b.iterations) / b.seconds / 1e6);
-                c.iterations.push_back(b.iterations);
-                c.minorFaults += b.minorFaults;
-                c.calls += b.iterations;
-            }
+            // Rotate who goes first so drift and other load hit every contender alike.
+            for (size_t k = 0; k < contenders.size(); ++k)
+                timeBlock(contenders[(k + size_t(round)) % contenders.size()], bytes, padded, count,
+                    roundSeconds, true);
         }
-
-        const double decode = contenders[0].medianMbps();
-        const double raw = contenders[1].medianMbps();
-        // Ratio of the medians: decode throughput over raw parse throughput.
-        std::printf("%8zu %10lld %12.1f %12.1f %8.3f %12zu %12zu %10.1f %10.1f\n", count,
-            static_cast<long long>(bytes.size()), decode, raw, decode / raw,
-            contenders[0].fewestIterations(), contenders[1].fewestIterations(),
-            contenders[0].faultsPerCall(), contenders[1].faultsPerCall());
+        const double body = median(contenders[0].mbps), raw = median(contenders[1].mbps),
+                     copying = median(contenders[2].mbps);
+        std::printf("%8zu %10lld %12.1f %12.1f %8.3f %12.1f %8.3f %10.1f %10.1f\n", count,
+            static_cast<long long>(bytes.size()), body, raw, body / raw, copying, copying / raw,
+            double(contenders[0].faults) / double(contenders[0].calls),
+            double(contenders[1].faults) / double(contenders[1].calls));
         std::fflush(stdout);
+        warmNs.emplace_back(count, double(bytes.size()) / body * 1e3);
+        if (count <= 1000)
+            feeds.emplace_back(count, bytes);
+    }
+
+    std::printf("\ncold: the first call in a fresh process; alone: the next %d calls there "
+                "(median); medians of %d processes each\n",
+        kAloneCalls, coldRuns);
+    std::printf("%5s %8s %12s %10s %8s %10s %10s %14s\n", "", "papers", "in-place us", "raw us",
+        "ratio", "dec flt", "raw flt", "cold/warm dec");
+    for (const auto &[count, bytes] : feeds) {
+        QTemporaryFile file;
+        if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
+            fail("cannot write the feed for the cold runs", count);
+        const auto body = cold(argv[0], 'b', file.fileName(), count, coldRuns);
+        const auto raw = cold(argv[0], 'r', file.fileName(), count, coldRuns);
+        double warm = 0;
+        for (const auto &[size, ns] : warmNs)
+            warm = size == count ? ns : warm;
+        std::printf("%5s %8zu %12.1f %10.1f %8.3f %10.0f %10.0f %14.2f\n", "cold", count,
+            body[0] / 1e3, raw[0] / 1e3, raw[0] / body[0], body[1], raw[1], body[0] / warm);
+        std::printf("%5s %8zu %12.1f %10.1f %8.3f %10.1f %10.1f\n", "alone", count, body[2] / 1e3,
+            raw[2] / 1e3, raw[2] / body[2], body[3], raw[3]);
     }
 
     rusage usage {};

@@ -137,15 +137,22 @@ now_ns() { date +%s%N; }
 # "busy idle" jiffies of the whole machine; other load skews every figure here.
 host_jiffies() { awk '/^cpu / { print $2 + $3 + $4 + $7 + $8, $5 + $6 }' /proc/stat; }
 
-# measure PID SECONDS PREFIX: writes PREFIX.{app,x,ctx,run,wall,host}
-# (ticks, ticks, switches, CPU ns, wall ns, % of all CPUs busy machine-wide).
+# Times the main thread has gone to sleep and been woken: its voluntary switches.
+main_wakeups() { awk '/^voluntary_ctxt_switches/ {print $2}' "/proc/$1/task/$1/status"; }
+
+# measure PID SECONDS PREFIX: writes PREFIX.{app,x,ctx,run,wall,host,wake}
+# (ticks, ticks, switches, CPU ns, wall ns, % of all CPUs busy machine-wide,
+# main-thread wake-ups).
 measure() {
-  local pid=$1 secs=$2 prefix=$3 a0 x0 t0 a1 x1 t1 hb0 hi0 hb1 hi1
+  local pid=$1 secs=$2 prefix=$3 a0 x0 t0 a1 x1 t1 hb0 hi0 hb1 hi1 w0 w1
   thread_snapshot "$pid" >"$prefix.snap0"
+  w0=$(main_wakeups "$pid")
   read -r hb0 hi0 < <(host_jiffies)
   a0=$(cpu_ticks "$pid"); x0=$(cpu_ticks "$xvfb_pid"); t0=$(now_ns)
   sleep "$secs"
   a1=$(cpu_ticks "$pid"); x1=$(cpu_ticks "$xvfb_pid"); t1=$(now_ns)
+  w1=$(main_wakeups "$pid")
+  echo $((w1 - w0)) >"$prefix.wake"
   read -r hb1 hi1 < <(host_jiffies)
   awk -v b=$((hb1 - hb0)) -v i=$((hi1 - hi0)) 'BEGIN { printf "%.0f\n", ((b + i) > 0 ? b / (b + i) * 100 : 0) }' >"$prefix.host"
   thread_snapshot "$pid" >"$prefix.snap1"
@@ -204,9 +211,10 @@ results="$work/results.tsv"
 # schedstat; X(...) is the X server over the same window; "menu" says whether a
 # popup window was actually mapped after the click; "esc %" is the program's CPU
 # in the 3 s after Escape (near 0 means the ticker did not resume); "host%" is
-# how busy the whole machine was (all CPUs) while Quillet / the baseline ran.
-printf '\n%-3s %7s %7s %7s %7s %7s %7s %6s %7s %7s %4s %7s %7s %7s %7s %9s\n' run \
-  "Q tick%" "Q ns%" "X(Q)%" "b tick%" "b ns%" "X(b)%" "Q/b" "menu%" "menuns%" menu "esc%" "RSS MiB" "Q csw/s" "b csw/s" "host% Q/b"
+# how busy the whole machine was (all CPUs) while Quillet / the baseline ran;
+# "Q wake/s" is how often Quillet's main thread woke up while scrolling.
+printf '\n%-3s %7s %7s %7s %7s %7s %7s %6s %7s %7s %4s %7s %7s %7s %7s %9s %8s\n' run \
+  "Q tick%" "Q ns%" "X(Q)%" "b tick%" "b ns%" "X(b)%" "Q/b" "menu%" "menuns%" menu "esc%" "RSS MiB" "Q csw/s" "b csw/s" "host% Q/b" "Q wake/s"
 for run in $(seq "$runs"); do
   # (a) the program
   cfg="$work/config-$run"
@@ -248,10 +256,11 @@ for run in $(seq "$runs"); do
   rss=$(awk -v k="$rss_kb" 'BEGIN { printf "%.1f", k / 1024 }')
   qcs=$(per_sec "$(f q ctx)" "$(f q wall)")
   bcs=$(per_sec "$(f b ctx)" "$(f b wall)")
-  printf '%-3s %7s %7s %7s %7s %7s %7s %6s %7s %7s %4s %7s %7s %7s %7s %9s\n' \
-    "$run" "$q" "$qn" "$qx" "$b" "$bn" "$bx" "$ratio" "$m" "$mn" "$menu_shown" "$e" "$rss" "$qcs" "$bcs" "$(f q host)/$(f b host)"
-  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' \
-    "$q" "$qx" "$b" "$bx" "$ratio" "$m" "$rss" "$qcs" "$bcs" "$qn" "$bn" "$mn" "$e" "$(f q host)" "$(f b host)" >>"$results"
+  qw=$(per_sec "$(f q wake)" "$(f q wall)")
+  printf '%-3s %7s %7s %7s %7s %7s %7s %6s %7s %7s %4s %7s %7s %7s %7s %9s %8s\n' \
+    "$run" "$q" "$qn" "$qx" "$b" "$bn" "$bx" "$ratio" "$m" "$mn" "$menu_shown" "$e" "$rss" "$qcs" "$bcs" "$(f q host)/$(f b host)" "$qw"
+  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' \
+    "$q" "$qx" "$b" "$bx" "$ratio" "$m" "$rss" "$qcs" "$bcs" "$qn" "$bn" "$mn" "$e" "$(f q host)" "$(f b host)" "$qw" >>"$results"
   [ "$menu_shown" = yes ] || echo "    run $run: no popup window was mapped after the click on the strip"
 done
 
@@ -275,6 +284,7 @@ labels = [
     ("Quillet CPU % 3 s after Escape (schedstat)", "{:.3f}"),
     ("machine busy % (all CPUs) during Quillet", "{:.0f}"),
     ("machine busy % (all CPUs) during baseline", "{:.0f}"),
+    ("Quillet main-thread wake-ups / s (scrolling)", "{:.1f}"),
 ]
 print(f"\nmedians of {sys.argv[4]} runs ({sys.argv[2]} s scrolling, {sys.argv[3]} s menu open; "
       "CPU % of one core, utime+stime unless marked schedstat)")

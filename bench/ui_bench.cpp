@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFile>
 #include <QMenu>
 #include <QTimer>
 #include <QWidget>
@@ -24,6 +25,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -56,6 +58,28 @@ template<typename Predicate> bool waitFor(Predicate done, int timeoutMs)
     return true;
 }
 
+// Resident and peak memory now, in MiB, from /proc/self/status.
+std::pair<double, double> memoryMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    double rss = 0, peak = 0;
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            const QList<QByteArray> cells = line.simplified().split(' ');
+            if (cells.size() >= 2 && cells[0] == "VmRSS:")
+                rss = cells[1].toDouble() / 1024;
+            else if (cells.size() >= 2 && cells[0] == "VmHWM:")
+                peak = cells[1].toDouble() / 1024;
+        }
+    return {rss, peak};
+}
+
+std::vector<std::pair<const char *, std::pair<double, double>>> g_phases;
+void notePhase(const char *phase)
+{
+    g_phases.emplace_back(phase, memoryMiB());
+}
+
 // Notes when a widget's window has been painted.
 class PaintWatch : public QObject
 {
@@ -85,9 +109,11 @@ int main(int argc, char *argv[])
             launchNs = arg.toLongLong();
     }
 
+    notePhase("process start");
     // As the program does before its application object exists.
     qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication app(argc, argv);
+    notePhase("application object");
     QApplication::setApplicationName(QStringLiteral("Quillet"));
     QApplication::setOrganizationName(QStringLiteral("Quillet"));
     AppDelegate delegate;
@@ -98,6 +124,8 @@ int main(int argc, char *argv[])
     const bool shown = waitFor(
         [&] {
             const StatusItem *item = delegate.strip();
+            if (item && g_phases.size() == 2)
+                notePhase("strip and ticker set up");
             if (!item || PaperService::shared().papers().isEmpty())
                 return false;
             const double labelLeft = item->containerFrame().x() + item->label().x();
@@ -112,6 +140,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     const qsizetype papers = PaperService::shared().papers().size();
+    notePhase("first title frame");
 
     // What an opening costs: the rows described and rendered into the menu.
     QMenu *menu = delegate.menu();
@@ -124,6 +153,7 @@ int main(int argc, char *argv[])
             menu, delegate.ticker()->menuNeedsUpdate(), MenuBuilder::SliderForm::Widgets);
         rebuild.push_back(clock.nsecsElapsed());
     }
+    notePhase("status menu built");
 
     JournalFilterWindow &panel = JournalFilterWindow::shared();
     std::vector<qint64> open;
@@ -148,7 +178,15 @@ int main(int argc, char *argv[])
         waitFor([&] { return panel.window() == nullptr || !panel.window()->isVisible(); }, 10000);
     }
 
+    notePhase("journal panel opened");
     std::printf("papers loaded: %lld\n", static_cast<long long>(papers));
+    std::printf("memory by phase (MiB): resident, peak so far, resident added\n");
+    double before = 0;
+    for (const auto &[phase, memory] : g_phases) {
+        std::printf("  %-26s %7.1f %7.1f %+7.1f\n", phase, memory.first, memory.second,
+            memory.first - before);
+        before = memory.first;
+    }
     if (launchNs > 0)
         std::printf("start to first title frame: %.1f ms\n", double(firstFrameNs - launchNs) / 1e6);
     std::printf("menu rebuild: median %.2f ms of %d (min %.2f, max %.2f)\n", medianMs(rebuild),

@@ -45,30 +45,14 @@ void AppDelegate::setup()
     m_ticker = std::make_unique<TickerController>(preferences, *m_strip, m_services.loginItem);
     m_ticker->setup();
 
-    // The strip's own popup carries the sliders; the tray's menu may be exported
-    // over D-Bus, which carries no widgets.
-    m_menuBuilder = std::make_unique<MenuBuilder>();
-    m_menu = std::make_unique<QMenu>();
-    m_trayMenu = std::make_unique<QMenu>();
-    connectMenu(m_menu.get(), MenuBuilder::SliderForm::Widgets);
-    connectMenu(m_trayMenu.get(), MenuBuilder::SliderForm::Submenus);
     m_trayIcon = std::make_unique<TrayIcon>();
-    m_trayIcon->setMenu(m_trayMenu.get());
+    m_trayIcon->setMenu([this] { return trayMenu(); });
     m_trayIcon->setToolTip(m_strip->description());
 
     TickerController *ticker = m_ticker.get();
     QObject::connect(m_strip.get(), &StatusItem::activated, ticker, [this] { popUpMenu(); });
     QObject::connect(
         m_strip.get(), &StatusItem::descriptionChanged, m_trayIcon.get(), &TrayIcon::setToolTip);
-    QObject::connect(
-        m_menuBuilder.get(), &MenuBuilder::triggered, ticker, &TickerController::perform);
-    QObject::connect(m_menuBuilder.get(), &MenuBuilder::valueChanged, ticker,
-        [ticker](MenuRow::Command command, double value) {
-            if (command == MenuRow::Command::Width)
-                ticker->widthChanged(value);
-            else if (command == MenuRow::Command::Speed)
-                ticker->speedChanged(value);
-        });
 
     PaperService &service = m_services.paperService;
     QObject::connect(
@@ -96,9 +80,39 @@ void AppDelegate::setup()
     };
 }
 
-void AppDelegate::connectMenu(QMenu *menu, MenuBuilder::SliderForm form)
+QMenu *AppDelegate::menu()
+{
+    // The strip's own popup carries the sliders.
+    if (!m_menu && m_ticker)
+        m_menu = makeMenu(MenuBuilder::SliderForm::Widgets);
+    return m_menu.get();
+}
+
+QMenu *AppDelegate::trayMenu()
+{
+    // Exported over D-Bus where the tray is a StatusNotifierItem: no widgets there.
+    if (!m_trayMenu && m_ticker)
+        m_trayMenu = makeMenu(MenuBuilder::SliderForm::Submenus);
+    return m_trayMenu.get();
+}
+
+std::unique_ptr<QMenu> AppDelegate::makeMenu(MenuBuilder::SliderForm form)
 {
     TickerController *ticker = m_ticker.get();
+    if (!m_menuBuilder) {
+        m_menuBuilder = std::make_unique<MenuBuilder>();
+        QObject::connect(
+            m_menuBuilder.get(), &MenuBuilder::triggered, ticker, &TickerController::perform);
+        QObject::connect(m_menuBuilder.get(), &MenuBuilder::valueChanged, ticker,
+            [ticker](MenuRow::Command command, double value) {
+                if (command == MenuRow::Command::Width)
+                    ticker->widthChanged(value);
+                else if (command == MenuRow::Command::Speed)
+                    ticker->speedChanged(value);
+            });
+    }
+    auto owned = std::make_unique<QMenu>();
+    QMenu *menu = owned.get();
     QObject::connect(menu, &QMenu::aboutToShow, ticker, [this, menu, form, ticker] {
         ticker->menuWillOpen();
         m_trayIcon->pauseWatch();
@@ -108,11 +122,12 @@ void AppDelegate::connectMenu(QMenu *menu, MenuBuilder::SliderForm form)
         ticker->menuDidClose();
         m_trayIcon->resumeWatch();
     });
+    return owned;
 }
 
 void AppDelegate::popUpMenu()
 {
-    if (m_menu->isVisible()) {
+    if (menu()->isVisible()) {
         m_menu->hide();
         return;
     }

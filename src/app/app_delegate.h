@@ -38,13 +38,14 @@ public:
     // Null when there is no screen to put the strip on.
     TickerController *ticker() const { return m_ticker.get(); }
     StatusItem *strip() const { return m_strip.get(); }
-    QMenu *menu() const { return m_menu.get(); }
-    QMenu *trayMenu() const { return m_trayMenu.get(); }
+    // The menus are made when first needed: the first click, or a tray appearing.
+    QMenu *menu();
+    QMenu *trayMenu();
     TrayIcon *trayIcon() const { return m_trayIcon.get(); }
 
 private:
     void setup();
-    void connectMenu(QMenu *menu, MenuBuilder::SliderForm form);
+    std::unique_ptr<QMenu> makeMenu(MenuBuilder::SliderForm form);
     void popUpMenu();
 
     Services m_services;

@@ -5,6 +5,8 @@
 
 #include <QSet>
 
+#include <cmath>
+
 TickerModel::TickerModel(MeasureText measure) : m_measure(std::move(measure)) { }
 
 void TickerModel::applyFilters(const QStringList &hiddenJournals)
@@ -70,6 +72,24 @@ bool TickerModel::tick(double step)
             m_idle = true;
     }
     return !m_idle;
+}
+
+std::int64_t TickerModel::advance(
+    std::int64_t frames, double step, double origin, std::int64_t limit)
+{
+    for (std::int64_t i = 0; i < frames && !m_idle; ++i)
+        tick(step);
+    if (m_idle)
+        return 0;
+    // The same arithmetic as tick(), so the pixel found is the one it reaches.
+    const long drawn = std::lround(origin + m_x);
+    double x = m_x;
+    for (std::int64_t ahead = 1; ahead < limit; ++ahead) {
+        x -= step;
+        if (x + m_textWidth < 0 || std::lround(origin + x) != drawn)
+            return ahead;
+    }
+    return limit;
 }
 
 void TickerModel::setText(const QString &text)

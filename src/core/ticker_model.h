@@ -39,6 +39,11 @@ public:
     // next restart (a message has left with no paper to follow).
     bool tick(double step);
 
+    // `frames` calls of tick(step); then how many more calls leave the picture
+    // as it is: the text, and x + origin rounded to the pixel it is drawn at.
+    // At most `limit`; 0 once nothing can move until the next restart.
+    std::int64_t advance(std::int64_t frames, double step, double origin, std::int64_t limit);
+
     // Pause while the menu is open; restart() then changes no position.
     void setPaused(bool paused) { m_paused = paused; }
     bool isPaused() const { return m_paused; }

@@ -1,37 +1,78 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QObject>
 #include <QTimer>
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 
-// Calls a function 60 times per second on average, on the main thread, from the
-// moment it is made until it is destroyed. Timer intervals are whole
-// milliseconds, so each firing is scheduled against a clock rather than with a
-// fixed 16 ms period (which would give 62.5 calls per second).
-class FrameDriver : public QObject
+// Where the frame driver gets its time and its wake-ups: the monotonic clock
+// and one main-thread timer in the program, virtual time in tests. One driver
+// uses a clock at a time.
+class FrameClock
 {
-    Q_OBJECT
-
 public:
-    static constexpr int framesPerSecond = 60;
+    using Nanoseconds = std::chrono::nanoseconds;
 
-    explicit FrameDriver(std::function<void()> callback, QObject *parent = nullptr);
-    ~FrameDriver() override;
+    virtual ~FrameClock() = default;
+    virtual Nanoseconds now() const = 0;
+    // Calls `wake` once, at `when` or just after; replaces any pending wake-up.
+    virtual void wakeAt(Nanoseconds when, std::function<void()> wake) = 0;
+    virtual void cancel() = 0;
+};
 
-    // Stops calling for good, e.g. from inside the callback once nothing can move;
-    // the owner replaces the driver to start again.
-    void halt();
-    bool isRunning() const { return !m_halted; }
+class QtFrameClock final : public FrameClock
+{
+public:
+    QtFrameClock();
+
+    Nanoseconds now() const override { return Nanoseconds(m_clock.nsecsElapsed()); }
+    void wakeAt(Nanoseconds when, std::function<void()> wake) override;
+    void cancel() override { m_timer.stop(); }
 
 private:
-    void fire();
-    void scheduleNext();
-
-    std::function<void()> m_callback;
-    QTimer m_timer;
     QElapsedTimer m_clock;
-    qint64 m_frame = 0;
-    bool m_halted = false;
+    QTimer m_timer;
+    std::function<void()> m_wake;
+};
+
+// Moves the ticker in 1/60-second frames, exactly as if called 60 times a
+// second, but wakes only when the picture changes. `advance(frames)` moves the
+// ticker on by that many frames, shows it and answers how many more frames may
+// pass before anything drawn changes (0: nothing will until a restart).
+class FrameDriver
+{
+public:
+    static constexpr int framesPerSecond = 60;
+    using Advance = std::function<std::int64_t(std::int64_t frames)>;
+
+    FrameDriver(FrameClock &clock, Advance advance);
+    ~FrameDriver();
+    FrameDriver(const FrameDriver &) = delete;
+    FrameDriver &operator=(const FrameDriver &) = delete;
+
+    // For a change of step: catchUp() moves the frames already due at the old
+    // step; replan(), once the new step is in place, plans the next wake-up by it.
+    void catchUp();
+    void replan();
+
+    bool isRunning() const { return m_running; }
+    // Frames moved since the start.
+    std::int64_t frame() const { return m_done; }
+
+private:
+    FrameClock::Nanoseconds instant(std::int64_t frame) const;
+    std::int64_t frameAt(FrameClock::Nanoseconds time) const;
+    void wake();
+    // Moves up to frame `upTo`; the frames until the next change.
+    std::int64_t move(std::int64_t upTo);
+    void schedule(std::int64_t framesAhead);
+
+    FrameClock &m_clock;
+    Advance m_advance;
+    FrameClock::Nanoseconds m_start;
+    std::int64_t m_done = 0;
+    std::int64_t m_planned = 0;
+    bool m_running = true;
 };

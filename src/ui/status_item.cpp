@@ -6,7 +6,6 @@
 #include <QAccessible>
 #include <QGuiApplication>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPalette>
 #include <QScreen>
 
@@ -27,7 +26,7 @@ bool StatusItem::platformHasButton()
     return QGuiApplication::primaryScreen() != nullptr;
 }
 
-StatusItem::StatusItem(double length) : m_length(length), m_backingStore(this)
+StatusItem::StatusItem(double length) : m_length(length), m_qtPainter(this)
 {
     StripAccessible::install();
     m_label.setFrame(QRectF(0, labelY, 0, 0));
@@ -45,6 +44,9 @@ StatusItem::StatusItem(double length) : m_length(length), m_backingStore(this)
     create();
     // A top-bar fixture: no taskbar or pager entry, above everything, on every desktop.
     markSkipTaskbar(this, true);
+#ifndef QUILLET_QT_PAINT_ONLY
+    m_serverPainter = makeXcbStripPainter(this);
+#endif
     show();
 }
 
@@ -121,7 +123,7 @@ void StatusItem::exposeEvent(QExposeEvent *)
 
 void StatusItem::resizeEvent(QResizeEvent *)
 {
-    m_backingStore.resize(size());
+    m_qtPainter.resize(size());
     paint(true);
 }
 
@@ -154,19 +156,11 @@ void StatusItem::paint(bool force)
         && (x == m_paintedX || (!visible && !paintedVisible)))
         return;
 
-    const QRect region = force ? QRect(QPoint(0, 0), size()) : container;
-    m_backingStore.beginPaint(region);
-    {
-        QPainter painter(m_backingStore.paintDevice());
-        const QPalette palette = QGuiApplication::palette();
-        painter.fillRect(region, palette.color(QPalette::Window));
-        painter.setClipRect(container);
-        if (visible)
-            m_label.paint(
-                painter, drawn.topLeft(), palette.color(QPalette::WindowText), devicePixelRatio());
-    }
-    m_backingStore.endPaint();
-    m_backingStore.flush(region);
+    const QPalette palette = QGuiApplication::palette();
+    const StripFrame frame {size(), container, drawn.topLeft(), &m_label, visible,
+        palette.color(QPalette::Window), palette.color(QPalette::WindowText), devicePixelRatio()};
+    if (!m_serverPainter || !m_serverPainter->paint(frame, force))
+        m_qtPainter.paint(frame, force);
     m_paintedX = x;
     m_paintedText = m_label.text();
 }

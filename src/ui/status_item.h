@@ -1,12 +1,13 @@
 #pragma once
 
 #include "ui/scrolling_label.h"
+#include "ui/strip_painter.h"
 
-#include <QBackingStore>
 #include <QRectF>
 #include <QWindow>
 
 #include <climits>
+#include <memory>
 
 // The strip in the top bar: a frameless, always-on-top tool window at the top
 // right of the primary screen, as wide as the item's length, with no taskbar
@@ -70,7 +71,9 @@ private:
     double m_length;
     QRectF m_container;
     ScrollingLabel m_label;
-    QBackingStore m_backingStore;
+    // Copies on the X server where it can; Qt's paint path otherwise.
+    std::unique_ptr<StripPainter> m_serverPainter;
+    BackingStorePainter m_qtPainter;
 
     // What the last paint drew: repaint only when one of these changes.
     int m_paintedX = INT_MIN;

@@ -5,11 +5,13 @@
 #include "ui/status_item.h"
 
 TickerController::TickerController(
-    Preferences &preferences, StatusItem &strip, LoginItem &loginItem)
+    Preferences &preferences, StatusItem &strip, LoginItem &loginItem, FrameClock *clock)
     : m_preferences(preferences),
       m_strip(strip),
       m_loginItem(loginItem),
-      m_model([&strip](const QString &text) { return strip.measure(text); })
+      m_model([&strip](const QString &text) { return strip.measure(text); }),
+      m_ownClock(clock ? nullptr : std::make_unique<QtFrameClock>()),
+      m_clock(clock ? *clock : *m_ownClock)
 { }
 
 TickerController::~TickerController() = default;
@@ -57,17 +59,19 @@ void TickerController::startTicker()
 {
     stopTicker();
     if (m_model.restart())
-        m_frameDriver = std::make_unique<FrameDriver>([this] { tick(); });
+        m_frameDriver = std::make_unique<FrameDriver>(
+            m_clock, [this](std::int64_t frames) { return advance(frames); });
     show();
 }
 
-void TickerController::tick()
+std::int64_t TickerController::advance(std::int64_t frames)
 {
-    const bool moving = m_model.tick(m_preferences.tickerSpeed());
+    // The step is read on every wake-up; a change through the slider re-plans at once.
+    const std::int64_t ahead = m_model.advance(frames, m_preferences.tickerSpeed(),
+        m_strip.containerFrame().x(), FrameDriver::framesPerSecond);
     show();
-    // Nothing can move until the next restart: stop waking up.
-    if (!moving && m_frameDriver)
-        m_frameDriver->halt();
+    // 0: nothing can move until the next restart, and the driver stops waking up.
+    return ahead;
 }
 
 void TickerController::show()
@@ -89,7 +93,12 @@ void TickerController::widthChanged(double value)
 
 void TickerController::speedChanged(double value)
 {
+    // Frames already due move at the old step; the next one at the new.
+    if (m_frameDriver)
+        m_frameDriver->catchUp();
     m_preferences.setTickerSpeed(value);
+    if (m_frameDriver)
+        m_frameDriver->replan();
 }
 
 bool TickerController::isFrameDriverRunning() const

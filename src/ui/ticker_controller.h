@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+class FrameClock;
 class FrameDriver;
 class LoginItem;
 class Preferences;
@@ -24,7 +25,9 @@ class TickerController : public QObject
     Q_OBJECT
 
 public:
-    TickerController(Preferences &preferences, StatusItem &strip, LoginItem &loginItem);
+    // Without a clock the controller keeps its own on the real time.
+    TickerController(Preferences &preferences, StatusItem &strip, LoginItem &loginItem,
+        FrameClock *clock = nullptr);
     ~TickerController() override;
 
     // "Loading..." just beyond the right edge; starts nothing.
@@ -36,8 +39,9 @@ public:
     // Re-filters the feed's list by the hidden journals and restarts from the first paper.
     void applyFiltersAndRestart();
 
-    // The frame driver's action: one step left, and the next title once this one has left.
-    void tick();
+    // The frame driver's action: `frames` steps left, the next title once this one
+    // has left; answers how many steps leave the strip's picture as it is.
+    std::int64_t advance(std::int64_t frames);
 
     // Status menu: pause while open, restart the current paper when closed.
     void menuWillOpen();
@@ -77,6 +81,8 @@ private:
     StatusItem &m_strip;
     LoginItem &m_loginItem;
     TickerModel m_model;
+    std::unique_ptr<FrameClock> m_ownClock;
+    FrameClock &m_clock;
     std::unique_ptr<FrameDriver> m_frameDriver;
     // The paper the menu last described: the title line opens this one, even
     // if a fetch has replaced the list since.

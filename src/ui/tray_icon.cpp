@@ -14,11 +14,19 @@ TrayIcon::TrayIcon(QObject *parent) : QObject(parent)
 
 TrayIcon::~TrayIcon() = default;
 
-void TrayIcon::setMenu(QMenu *menu)
+void TrayIcon::setMenu(std::function<QMenu *()> menu)
 {
-    m_menu = menu;
+    m_makeMenu = std::move(menu);
+    m_menu = nullptr;
     if (m_icon)
-        m_icon->setContextMenu(menu);
+        m_icon->setContextMenu(this->menu());
+}
+
+QMenu *TrayIcon::menu()
+{
+    if (!m_menu && m_makeMenu)
+        m_menu = m_makeMenu();
+    return m_menu;
 }
 
 void TrayIcon::setToolTip(const QString &text)
@@ -58,7 +66,7 @@ void TrayIcon::ensureIcon()
         m_watch = nullptr;
     }
     m_icon = std::make_unique<QSystemTrayIcon>(QIcon(QStringLiteral(":/quillet/quillet-tray.svg")));
-    m_icon->setContextMenu(m_menu);
+    m_icon->setContextMenu(menu());
     m_icon->setToolTip(m_toolTip);
     connect(m_icon.get(), &QSystemTrayIcon::activated, this,
         [this](QSystemTrayIcon::ActivationReason reason) {

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QMenu;
@@ -24,7 +25,8 @@ public:
     explicit TrayIcon(QObject *parent = nullptr);
     ~TrayIcon() override;
 
-    void setMenu(QMenu *menu);
+    // Asked for the menu once there is an icon to give it to.
+    void setMenu(std::function<QMenu *()> menu);
     void setToolTip(const QString &text);
 
     // Nothing at all runs while a menu is open: the look for a tray waits too.
@@ -35,7 +37,9 @@ public:
 
 private:
     void ensureIcon();
+    QMenu *menu();
 
+    std::function<QMenu *()> m_makeMenu;
     QPointer<QMenu> m_menu;
     QString m_toolTip;
     std::unique_ptr<QSystemTrayIcon> m_icon;

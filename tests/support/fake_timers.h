@@ -21,6 +21,7 @@ public:
     }
     void cancel(Id id) override { m_timers.erase(id); }
 
+    std::chrono::milliseconds now() const { return m_now; }
     // Moves the clock forward, firing every timer that falls due on the way.
     void advance(std::chrono::milliseconds by)
     {

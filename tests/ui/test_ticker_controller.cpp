@@ -5,6 +5,7 @@
 #include "ui/tray_icon.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTimer>
@@ -59,6 +60,7 @@ void TestTickerController::stripScrollsAtTheStoredWidth()
     QVERIFY(strip && strip->actionInterface());
     QCOMPARE(strip->role(), QAccessible::Button);
     QCOMPARE(strip->text(QAccessible::Name), u"Tariffs and Tides"_qs);
+    QVERIFY(QApplication::topLevelWidgets().isEmpty()); // the menu is built on the first press
 
     // Reachable from the application node, as AT-SPI walks the tree; so is the
     // open menu, every row of it named.
