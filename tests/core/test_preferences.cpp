@@ -82,15 +82,17 @@ private Q_SLOTS:
             prefs.setTickerWidth(300);
             prefs.setHiddenJournals(names);
             QCOMPARE(prefs.tickerWidth(), 300.0); // in effect for this run either way
+            // On disk at once, not at exit (a killed process loses nothing), or
+            // nothing at all when the save failed.
+            QCOMPARE(Preferences(fileWith(readFile(file))).hiddenJournals(),
+                reason.isEmpty() ? names : QStringList());
         }
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        // One line for both changes; a failed save leaves nothing behind.
+        // One line for both changes.
         QCOMPARE(
             log.linesStartingWith(u"[Quillet] Preferences not saved to %1: %2"_qs.arg(file, reason))
                 .size(),
             int(!reason.isEmpty()));
-        QCOMPARE(Preferences(fileWith(readFile(file))).hiddenJournals(),
-            reason.isEmpty() ? names : QStringList());
     }
 
     // Hand edits and stray values: 0 means the fallback, else the nearest working value.
