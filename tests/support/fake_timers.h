@@ -2,7 +2,6 @@
 
 #include "core/timers.h"
 
-#include <algorithm>
 #include <chrono>
 #include <map>
 #include <optional>
@@ -10,34 +9,29 @@
 // Virtual time: timers fire only when the test advances the clock, in due order.
 class FakeTimers final : public Timers
 {
+    using ms = std::chrono::milliseconds;
+
 public:
-    Id startRepeating(std::chrono::milliseconds period, Callback callback) override
+    Id startRepeating(ms period, Callback call) override { return start(period, period, call); }
+    Id startOnce(ms delay, Callback call) override { return start(delay, {}, call); }
+    void cancel(Id id) override
     {
-        return start(period, period, std::move(callback));
+        std::erase_if(m_timers, [id](const auto &timer) { return timer.first.second == id; });
     }
-    Id startOnce(std::chrono::milliseconds delay, Callback callback) override
-    {
-        return start(delay, {}, std::move(callback));
-    }
-    void cancel(Id id) override { m_timers.erase(id); }
 
     std::chrono::milliseconds now() const { return m_now; }
     // Moves the clock forward, firing every timer that falls due on the way.
-    void advance(std::chrono::milliseconds by)
+    void advance(ms by)
     {
         const auto target = m_now + by;
-        while (!m_timers.empty()) {
-            // Earliest due first; ties go to the older timer.
-            const auto next = std::min_element(m_timers.begin(), m_timers.end(),
-                [](const auto &a, const auto &b) { return a.second.due < b.second.due; });
-            if (next->second.due > target)
-                break;
-            m_now = next->second.due;
-            Callback callback = next->second.callback; // it may cancel its own timer
-            if (next->second.period.count() == 0)
-                m_timers.erase(next);
-            else
-                next->second.due += next->second.period;
+        while (!m_timers.empty() && m_timers.begin()->first.first <= target) {
+            auto timer = m_timers.extract(m_timers.begin());
+            m_now = timer.key().first;
+            const auto [period, callback] = timer.mapped(); // period zero: one-shot
+            if (period.count() != 0) { // back in before the call, which may cancel it
+                timer.key().first += period;
+                m_timers.insert(std::move(timer));
+            }
             callback();
         }
         m_now = target;
@@ -45,28 +39,20 @@ public:
 
     int activeCount() const { return int(m_timers.size()); }
     // Time until the earliest timer falls due.
-    std::optional<std::chrono::milliseconds> untilNext() const
+    std::optional<ms> untilNext() const
     {
-        if (m_timers.empty())
-            return std::nullopt;
-        return std::min_element(m_timers.begin(), m_timers.end(),
-                   [](const auto &a, const auto &b) { return a.second.due < b.second.due; })
-                   ->second.due
-            - m_now;
+        return m_timers.empty() ? std::nullopt
+                                : std::optional(m_timers.begin()->first.first - m_now);
     }
 
 private:
-    struct Entry
+    Id start(ms delay, ms period, Callback callback)
     {
-        std::chrono::milliseconds due, period; // period zero: one-shot
-        Callback callback;
-    };
-    Id start(std::chrono::milliseconds delay, std::chrono::milliseconds period, Callback callback)
-    {
-        m_timers.emplace(m_nextId, Entry {m_now + delay, period, std::move(callback)});
+        m_timers.emplace(std::pair {m_now + delay, m_nextId}, std::pair {period, callback});
         return m_nextId++;
     }
-    std::map<Id, Entry> m_timers;
-    std::chrono::milliseconds m_now {0};
+    // (due, id) to (period, callback): the earliest first, ties to the older timer.
+    std::map<std::pair<ms, Id>, std::pair<ms, Callback>> m_timers;
+    ms m_now {0};
     Id m_nextId = 1;
 };

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <QFile>
-#include <QStringList>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 
 #include <cstdio>
@@ -18,7 +17,6 @@ public:
         std::fflush(stdout);
         if (!m_file.open())
             qFatal("StdoutCapture: cannot open a temporary file");
-        m_savedStdout = ::dup(STDOUT_FILENO);
         ::dup2(m_file.handle(), STDOUT_FILENO);
     }
     ~StdoutCapture()
@@ -31,8 +29,6 @@ public:
                 std::printf("%s\n", qPrintable(line));
         std::fflush(stdout);
     }
-    StdoutCapture(const StdoutCapture &) = delete;
-    StdoutCapture &operator=(const StdoutCapture &) = delete;
 
     // Complete lines written so far, without their newlines.
     QStringList lines() const
@@ -45,12 +41,10 @@ public:
     }
     QStringList linesStartingWith(const QString &prefix) const
     {
-        QStringList all = lines();
-        all.removeIf([&](const QString &line) { return !line.startsWith(prefix); });
-        return all;
+        return lines().filter(QRegularExpression(u'^' + QRegularExpression::escape(prefix)));
     }
 
 private:
     QTemporaryFile m_file;
-    int m_savedStdout = -1;
+    const int m_savedStdout = ::dup(STDOUT_FILENO);
 };

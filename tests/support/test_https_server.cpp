@@ -6,14 +6,7 @@
 
 #include <sys/socket.h>
 
-namespace {
-
-QString tlsFile(const QString &name)
-{
-    return u"" QUILLET_TEST_DATA_DIR "/tls/"_qs + name;
-}
-
-} // namespace
+static const QString kTlsDir = u"" QUILLET_TEST_DATA_DIR "/tls/"_qs;
 
 // Qt's ~QObject drops every connection before it deletes the sockets, so none
 // signals into a half-destroyed server: no destructor of our own is needed.
@@ -38,9 +31,8 @@ bool TestHttpsServer::start(quint16 port)
 
 void TestHttpsServer::setIdentity(Identity identity)
 {
-    const QString name = QStringList {
-        u"server"_qs, u"untrusted"_qs, u"expired"_qs, u"wronghost"_qs}[int(identity)];
-    QFile certificate(tlsFile(name + u".pem"_qs)), key(tlsFile(name + u".key"_qs));
+    const QString name = u"server untrusted expired wronghost"_qs.split(u' ')[int(identity)];
+    QFile certificate(kTlsDir + name + u".pem"_qs), key(kTlsDir + name + u".key"_qs);
     if (!certificate.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly))
         qFatal("TestHttpsServer: cannot read %s", qPrintable(certificate.fileName()));
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
@@ -52,33 +44,28 @@ void TestHttpsServer::setIdentity(Identity identity)
 
 QList<QSslCertificate> TestHttpsServer::caCertificates()
 {
-    return QSslCertificate::fromPath(tlsFile(u"ca.pem"_qs));
+    return QSslCertificate::fromPath(kTlsDir + u"ca.pem"_qs);
 }
 
 QByteArray TestHttpsServer::lastRequestHeader(const QByteArray &name) const
 {
-    for (const QByteArray &line : m_lastRequestHead.split('\n').mid(1)) { // after the request line
-        const qsizetype colon = line.indexOf(':');
-        if (colon > 0 && line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
-            return line.mid(colon + 1).trimmed();
-    }
+    for (const QByteArray &line : m_lastRequestHead.split('\n').mid(1)) // after the request line
+        if (line.toLower().startsWith(name.toLower() + ':'))
+            return line.mid(name.size() + 1).trimmed();
     return {};
 }
 
 void TestHttpsServer::accept()
 {
     while (auto *socket = static_cast<QSslSocket *>(nextPendingConnection())) {
-        m_requests.insert(socket, {});
-        const auto read = [this, socket] {
-            const QByteArray data = socket->readAll(); // one request per connection
-            const auto head = m_requests.find(socket);
-            if (head == m_requests.end() || (*head += data).indexOf("\r\n\r\n") < 0)
+        const auto read = [this, socket, head = std::make_shared<QByteArray>()] {
+            if ((*head += socket->readAll()).indexOf("\r\n\r\n") < 0)
                 return;
+            // One request per connection: what follows its head goes unread.
+            disconnect(socket, &QSslSocket::readyRead, this, nullptr);
             m_lastRequestHead = head->left(head->indexOf("\r\n\r\n") + 4);
-            m_requests.erase(head);
             ++m_requestCount;
             answer(socket, m_queue.isEmpty() ? m_default : m_queue.dequeue());
-            Q_EMIT requestReceived();
         };
         connect(socket, &QSslSocket::readyRead, this, read);
         connect(socket, &QSslSocket::disconnected, this, [this, socket] { forget(socket); });
@@ -126,7 +113,7 @@ void TestHttpsServer::answer(QSslSocket *socket, const Response &response)
     }
 }
 
-void TestHttpsServer::trickle(QSslSocket *socket, QByteArray rest, qint64 bytes, int intervalMs)
+void TestHttpsServer::trickle(QSslSocket *socket, QByteArray rest, int bytes, int intervalMs)
 {
     socket->write(rest.left(bytes));
     rest.remove(0, bytes);
@@ -137,7 +124,6 @@ void TestHttpsServer::trickle(QSslSocket *socket, QByteArray rest, qint64 bytes,
 
 void TestHttpsServer::forget(QSslSocket *socket)
 {
-    m_requests.remove(socket);
     m_open.remove(socket);
     socket->disconnect(this);
     socket->deleteLater();

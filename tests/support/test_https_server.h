@@ -1,12 +1,9 @@
 #pragma once
 
-#include <QHash>
 #include <QQueue>
 #include <QSet>
 #include <QSslServer>
 #include <QUrl>
-
-#include <utility>
 
 // A one-request-per-connection HTTPS server on 127.0.0.1 for the tests, the demo
 // and the benches: scripted answers, stalls, resets and endless bodies. The
@@ -28,43 +25,31 @@ public:
     // ResetMidBody: half the counted body, then RST once it has left.
     // TruncatedNoLength: half the body, no Content-Length, an orderly close.
     // Trickle: trickleBytes of the body every trickleIntervalMs.
-    enum class Mode {
-        Normal,
-        StallBeforeHeaders,
-        StallMidBody,
-        CloseImmediately,
-        Oversized,
-        OversizedNoLength,
-        ResetMidBody,
-        TruncatedNoLength,
-        Trickle,
-    };
+    // clang-format off
+    enum class Mode { Normal, StallBeforeHeaders, StallMidBody, CloseImmediately, Oversized,
+        OversizedNoLength, ResetMidBody, TruncatedNoLength, Trickle };
+    // clang-format on
 
     struct Response
     {
         int status = 200;
-        QByteArray reason = "OK";
-        QByteArray body = {};
+        QByteArray reason = "OK", body = {};
         QList<std::pair<QByteArray, QByteArray>> headers = {}; // after the defaults
         Mode mode = Mode::Normal;
-        qint64 trickleBytes = 1;
-        int trickleIntervalMs = 100;
+        int trickleBytes = 1, trickleIntervalMs = 100;
 
         static Response ok(QByteArray body) { return {200, "OK", std::move(body)}; }
         static Response withStatus(int status, QByteArray reason, QByteArray body = {})
         {
             return {status, std::move(reason), std::move(body)};
         }
-        static Response withMode(Mode mode, QByteArray body = {})
-        {
-            return {200, "OK", std::move(body), {}, mode};
-        }
+        static Response withMode(Mode m, QByteArray body = {}) { return {200, "OK", body, {}, m}; }
         static Response oversized(qint64 bytes, bool withContentLength = true)
         {
             return withMode(withContentLength ? Mode::Oversized : Mode::OversizedNoLength,
                 QByteArray(bytes, '\0'));
         }
-        static Response trickle(QByteArray body, qint64 bytes, int intervalMs)
+        static Response trickle(QByteArray body, int bytes, int intervalMs)
         {
             return {200, "OK", std::move(body), {}, Mode::Trickle, bytes, intervalMs};
         }
@@ -95,18 +80,14 @@ public:
     int connectionCount() const { return m_connectionCount; }
     int openConnectionCount() const { return int(m_open.size()); }
 
-Q_SIGNALS:
-    void requestReceived(); // after the answer, if any, is queued
-
 private:
     void accept();
     void answer(QSslSocket *socket, const Response &response);
-    void trickle(QSslSocket *socket, QByteArray rest, qint64 bytes, int intervalMs);
+    void trickle(QSslSocket *socket, QByteArray rest, int bytes, int intervalMs);
     void forget(QSslSocket *socket);
 
     QQueue<Response> m_queue;
     Response m_default = Response::ok(R"({"papers": []})");
-    QHash<QSslSocket *, QByteArray> m_requests; // heads still arriving
     QSet<QObject *> m_open;
     int m_requestCount = 0, m_connectionCount = 0;
     QByteArray m_lastRequestHead;
