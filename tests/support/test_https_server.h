@@ -25,10 +25,17 @@ public:
     // ResetMidBody: half the counted body, then RST once it has left.
     // TruncatedNoLength: half the body, no Content-Length, an orderly close.
     // Trickle: trickleBytes of the body every trickleIntervalMs.
-    // clang-format off
-    enum class Mode { Normal, StallBeforeHeaders, StallMidBody, CloseImmediately, Oversized,
-        OversizedNoLength, ResetMidBody, TruncatedNoLength, Trickle };
-    // clang-format on
+    enum class Mode {
+        Normal,
+        StallBeforeHeaders,
+        StallMidBody,
+        CloseImmediately,
+        Oversized,
+        OversizedNoLength,
+        ResetMidBody,
+        TruncatedNoLength,
+        Trickle
+    };
 
     struct Response
     {
