@@ -12,7 +12,7 @@ using std::chrono::milliseconds;
 namespace {
 
 // Set on a reply aborted for its size.
-constexpr const char *kTooLarge = "quilletFeedTooLarge";
+constexpr const char *tooLargeProperty = "quilletFeedTooLarge";
 
 QString describe(QNetworkReply *reply, int status, std::chrono::milliseconds timeout)
 {
@@ -67,8 +67,8 @@ void CrossrefClient::startTry()
     QNetworkReply *reply = m_network.get(request);
     // A page of works is a few MiB; past the cap something is wrong with the server.
     connect(reply, &QNetworkReply::readyRead, reply, [reply, cap = m_config.maxBodyBytes] {
-        if (reply->bytesAvailable() > cap && !reply->property(kTooLarge).toBool()) {
-            reply->setProperty(kTooLarge, true);
+        if (reply->bytesAvailable() > cap && !reply->property(tooLargeProperty).toBool()) {
+            reply->setProperty(tooLargeProperty, true);
             reply->abort();
         }
     });
@@ -83,7 +83,7 @@ void CrossrefClient::handleFinished(QNetworkReply *reply)
         reply->rawHeader("X-Rate-Limit-Limit"), reply->rawHeader("X-Rate-Limit-Interval"));
     if (announced > m_interval)
         m_interval = announced;
-    const bool tooLarge = reply->property(kTooLarge).toBool();
+    const bool tooLarge = reply->property(tooLargeProperty).toBool();
     if (reply->error() == QNetworkReply::NoError && status >= 200 && status < 300) {
         finish(Answer {true, reply->readAll(), QString()});
         return;

@@ -9,7 +9,7 @@
 namespace {
 
 // Listed in the order the product documents them; the order carries no meaning.
-constexpr std::array<std::pair<const char16_t *, const char16_t *>, 133> kRows {{
+constexpr std::array<std::pair<const char16_t *, const char16_t *>, 133> tableRows {{
     {u"JPE Just Accepted", u"Journal of Political Economy"},
     {u"AER Forthcoming", u"American Economic Review"},
     {u"QJE Advance", u"Quarterly Journal of Economics"},
@@ -149,8 +149,8 @@ constexpr std::array<std::pair<const char16_t *, const char16_t *>, 133> kRows {
 QHash<QString, QString> buildMapping()
 {
     QHash<QString, QString> table;
-    table.reserve(qsizetype(kRows.size()));
-    for (const auto &[label, name] : kRows) {
+    table.reserve(qsizetype(tableRows.size()));
+    for (const auto &[label, name] : tableRows) {
         const QString key = QString::fromUtf16(label);
         // A repeated label would silently shadow a row: refuse to run with a broken table.
         if (table.contains(key))

@@ -18,9 +18,9 @@
 namespace {
 
 // Characters that force an Exec argument into double quotes.
-constexpr QStringView ReservedInExec = u" \t\n\"'\\><~|&;$*?#()`";
+constexpr QStringView reservedInExec = u" \t\n\"'\\><~|&;$*?#()`";
 // Characters that stay special inside the double quotes.
-constexpr QStringView EscapedInQuotes = u"\"`$\\";
+constexpr QStringView escapedInQuotes = u"\"`$\\";
 
 // The escapes every string value gets on its way into the file. A raw newline
 // would end the line and let a path inject keys of its own.
@@ -48,11 +48,11 @@ QString execValue(const QString &program)
 {
     QString argument;
     const bool quote = std::any_of(
-        program.cbegin(), program.cend(), [](QChar c) { return ReservedInExec.contains(c); });
+        program.cbegin(), program.cend(), [](QChar c) { return reservedInExec.contains(c); });
     if (quote) {
         argument += u'"';
         for (const QChar c : program) {
-            if (EscapedInQuotes.contains(c))
+            if (escapedInQuotes.contains(c))
                 argument += u'\\';
             argument += c;
         }
@@ -89,7 +89,7 @@ QByteArray unmarkedEntry(const QString &program)
 
 QByteArray desktopEntry(const QString &program)
 {
-    return unmarkedEntry(program) + LoginItem::ManagedKey + '\n';
+    return unmarkedEntry(program) + LoginItem::managedMark + '\n';
 }
 
 QList<QByteArray> linesBesidesExec(const QByteArray &text)
@@ -109,7 +109,7 @@ bool isManaged(const QString &path)
     // A desktop entry is a few hundred bytes; anything far larger is not ours.
     const QByteArray text = file.read(64 * 1024);
     for (const QByteArray &line : text.split('\n'))
-        if (line.trimmed() == LoginItem::ManagedKey)
+        if (line.trimmed() == LoginItem::managedMark)
             return true;
     return linesBesidesExec(text) == linesBesidesExec(unmarkedEntry({}));
 }

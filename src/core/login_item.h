@@ -28,7 +28,7 @@ public:
     // Writes the entry atomically, creating the autostart directory if needed.
     // Registering again rewrites the entry, picking up a moved program.
     Result registerItem();
-    // Removes only an entry this program wrote (it carries ManagedKey); an entry
+    // Removes only an entry this program wrote (it carries managedMark); an entry
     // written by hand or by another tool stays, and the result says so. Removing
     // an entry that is not there succeeds.
     Result unregisterItem();
@@ -41,7 +41,7 @@ public:
     bool apply(bool on, Preferences &preferences);
 
     // The line that marks an entry as this program's own.
-    static constexpr const char *ManagedKey = "X-Quillet-Managed=true";
+    static constexpr const char *managedMark = "X-Quillet-Managed=true";
 
 private:
     QString autostartDir() const;

@@ -62,7 +62,7 @@ namespace {
 using simdjson::dom::element;
 using simdjson::dom::element_type;
 
-constexpr std::array<std::string_view, Paper::FieldCount> kPaperMembers {
+constexpr std::array<std::string_view, Paper::FieldCount> paperMembers {
     "title", "link", "journal", "tier", "author", "date"};
 
 QString typeName(element_type type)
@@ -105,7 +105,7 @@ QString memberPlace(qsizetype index, std::string_view member)
 // The field a member name stands for, or FieldCount for any other member.
 Paper::Field fieldOf(std::string_view key)
 {
-    const auto is = [key](Paper::Field field) { return key == kPaperMembers[size_t(field)]; };
+    const auto is = [key](Paper::Field field) { return key == paperMembers[size_t(field)]; };
     switch (key.size()) {
     case 4:
         return is(Paper::Link) ? Paper::Link
@@ -143,7 +143,7 @@ std::optional<QString> decodePaper(
         }
     }
     for (int field = 0; field < Paper::FieldCount; ++field) {
-        const std::string_view name = kPaperMembers[size_t(field)];
+        const std::string_view name = paperMembers[size_t(field)];
         if (!present[size_t(field)])
             return QStringLiteral("%1: missing \"%2\"")
                 .arg(paperPlace(index), QLatin1String(name.data(), qsizetype(name.size())));
@@ -171,9 +171,9 @@ PaperDecodeResult failure(QString description)
 // bytes may be overwritten once it has run.
 PaperDecodeResult decode(QByteArrayView body, bool padded, QByteArray storage)
 {
-    static constexpr QByteArrayView kBom("\xEF\xBB\xBF", 3);
-    if (body.startsWith(kBom))
-        body = body.sliced(kBom.size());
+    static constexpr QByteArrayView byteOrderMark("\xEF\xBB\xBF", 3);
+    if (body.startsWith(byteOrderMark))
+        body = body.sliced(byteOrderMark.size());
 
     // An empty reply may have no data pointer at all, and simdjson memcpy()s from it.
     if (body.isNull()) {
@@ -242,7 +242,7 @@ QByteArray encodePaper(const Paper &paper)
             out += ',';
         out += '"';
         out += QByteArrayView(
-            kPaperMembers[size_t(field)].data(), qsizetype(kPaperMembers[size_t(field)].size()));
+            paperMembers[size_t(field)].data(), qsizetype(paperMembers[size_t(field)].size()));
         out += "\":";
         // A one-element array serialises the string with JSON's escaping rules.
         const QByteArray quoted = QJsonDocument(QJsonArray {paper.text(Paper::Field(field))})

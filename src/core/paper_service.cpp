@@ -20,10 +20,10 @@ using namespace std::chrono_literals;
 namespace {
 
 // Set on a reply that we aborted ourselves; the text becomes the logged description.
-constexpr const char *kAbortReason = "quilletAbortReason";
+constexpr const char *abortReasonProperty = "quilletAbortReason";
 
 // A feed moves rarely; a longer chain than this is a misconfigured loop, not a move.
-constexpr int kMaxRedirects = 5;
+constexpr int maxRedirects = 5;
 
 // HTTP statuses are answers, not transport faults: their bodies are decoded
 // like any other. Qt reports 4xx/5xx as errors, so tell the two apart.
@@ -50,7 +50,7 @@ void guardReply(QNetworkReply *reply, const PaperService::Config &config)
     auto abortWith = [reply](const QString &reason) {
         if (reply->isFinished())
             return;
-        reply->setProperty(kAbortReason, reason);
+        reply->setProperty(abortReasonProperty, reason);
         reply->abort();
     };
 
@@ -166,7 +166,7 @@ void PaperService::fetch()
     request.setAttribute(
         QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    request.setMaximumRedirectsAllowed(kMaxRedirects);
+    request.setMaximumRedirectsAllowed(maxRedirects);
     request.setSslConfiguration(m_sslConfiguration);
     if (!m_etag.isEmpty())
         request.setRawHeader("If-None-Match", m_etag);
@@ -187,7 +187,7 @@ void PaperService::handleReplyFinished(QNetworkReply *reply)
     // refreshes would pile such state up.
     if (--m_fetchesInFlight == 0)
         m_session.clearConnectionCache();
-    const QString abortReason = reply->property(kAbortReason).toString();
+    const QString abortReason = reply->property(abortReasonProperty).toString();
     const bool hasHttpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
 
     if (abortReason.isEmpty() && reply->error() == QNetworkReply::SslHandshakeFailedError

@@ -16,10 +16,10 @@ namespace {
 // ready-made instead of building a QString on every read.
 QString keyName(const char *key)
 {
-    static const QString width = QLatin1String(Preferences::TickerWidth.name);
-    static const QString speed = QLatin1String(Preferences::TickerSpeed.name);
-    static const QString hidden = QLatin1String(Preferences::HiddenJournals);
-    static const QString login = QLatin1String(Preferences::LaunchAtLogin);
+    static const QString width = QLatin1String(Preferences::tickerWidthKey.name);
+    static const QString speed = QLatin1String(Preferences::tickerSpeedKey.name);
+    static const QString hidden = QLatin1String(Preferences::hiddenJournalsKey);
+    static const QString login = QLatin1String(Preferences::launchAtLoginKey);
     for (const QString *name : {&width, &speed, &hidden, &login})
         if (*name == QLatin1String(key))
             return *name;
@@ -112,7 +112,7 @@ double Preferences::boundedWidth(double width, int screenWidth)
 
 QStringList Preferences::hiddenJournals() const
 {
-    const QVariant value = m_settings->value(keyName(HiddenJournals));
+    const QVariant value = m_settings->value(keyName(hiddenJournalsKey));
     // INI reads a one-element list back as a plain string, and an empty list
     // (stored as @Invalid()) as an invalid variant.
     switch (value.typeId()) {
@@ -136,12 +136,12 @@ QStringList Preferences::hiddenJournals() const
 
 void Preferences::setHiddenJournals(const QStringList &names)
 {
-    setValue(HiddenJournals, names);
+    setValue(hiddenJournalsKey, names);
 }
 
 bool Preferences::launchAtLogin() const
 {
-    const QVariant value = m_settings->value(keyName(LaunchAtLogin));
+    const QVariant value = m_settings->value(keyName(launchAtLoginKey));
     if (value.typeId() == QMetaType::Bool)
         return value.toBool();
     // QVariant("junk").toBool() is true, so read the text ourselves.
@@ -152,7 +152,7 @@ bool Preferences::launchAtLogin() const
 
 void Preferences::setLaunchAtLogin(bool on)
 {
-    setValue(LaunchAtLogin, on);
+    setValue(launchAtLoginKey, on);
 }
 
 bool Preferences::contains(const char *key) const

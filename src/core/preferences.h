@@ -22,10 +22,10 @@ public:
         double min;
         double max;
     };
-    static constexpr NumberKey TickerWidth {"tickerWidth", 200.0, 100.0, 600.0};
-    static constexpr NumberKey TickerSpeed {"tickerSpeed", 0.8, 0.1, 5.0};
-    static constexpr const char *HiddenJournals = "hiddenJournals";
-    static constexpr const char *LaunchAtLogin = "launchAtLogin";
+    static constexpr NumberKey tickerWidthKey {"tickerWidth", 200.0, 100.0, 600.0};
+    static constexpr NumberKey tickerSpeedKey {"tickerSpeed", 0.8, 0.1, 5.0};
+    static constexpr const char *hiddenJournalsKey = "hiddenJournals";
+    static constexpr const char *launchAtLoginKey = "launchAtLogin";
 
     // The user's store in the platform's native format: on Linux the INI file
     // ~/.config/Quillet/Quillet.conf. Keys left in a Quillet.ini beside it by
@@ -49,10 +49,10 @@ public:
     double number(NumberKey key) const;
     void setNumber(NumberKey key, double value);
 
-    double tickerWidth() const { return number(TickerWidth); }
-    void setTickerWidth(double value) { setNumber(TickerWidth, value); }
-    double tickerSpeed() const { return number(TickerSpeed); }
-    void setTickerSpeed(double value) { setNumber(TickerSpeed, value); }
+    double tickerWidth() const { return number(tickerWidthKey); }
+    void setTickerWidth(double value) { setNumber(tickerWidthKey, value); }
+    double tickerSpeed() const { return number(tickerSpeedKey); }
+    void setTickerSpeed(double value) { setNumber(tickerSpeedKey, value); }
     // The width the strip can take on a screen whose available area is screenWidth
     // pixels wide; a screen width of 0 or less is unknown and bounds nothing.
     static double boundedWidth(double width, int screenWidth);

@@ -7,7 +7,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr std::int64_t kNsPerSecond = 1'000'000'000;
+constexpr std::int64_t nsPerSecond = 1'000'000'000;
 
 } // namespace
 
@@ -44,14 +44,14 @@ FrameDriver::~FrameDriver()
 
 FrameClock::Nanoseconds FrameDriver::instant(std::int64_t frame) const
 {
-    return m_start + FrameClock::Nanoseconds(frame * kNsPerSecond / framesPerSecond);
+    return m_start + FrameClock::Nanoseconds(frame * nsPerSecond / framesPerSecond);
 }
 
 std::int64_t FrameDriver::frameAt(FrameClock::Nanoseconds time) const
 {
     // The frame whose instant is the last at or before `time`.
     const std::int64_t ns = (time - m_start).count();
-    std::int64_t frame = ns * framesPerSecond / kNsPerSecond;
+    std::int64_t frame = ns * framesPerSecond / nsPerSecond;
     while (instant(frame + 1) <= time)
         ++frame;
     return frame;

@@ -20,11 +20,11 @@
 namespace {
 
 // The stored value is the real name; the checkbox text is its display form.
-constexpr const char *JournalNameProperty = "journalName";
+constexpr const char *journalNameProperty = "journalName";
 
 QString journalName(const QCheckBox *checkbox)
 {
-    return checkbox->property(JournalNameProperty).toString();
+    return checkbox->property(journalNameProperty).toString();
 }
 
 } // namespace
@@ -112,7 +112,7 @@ void JournalFilterWindow::buildWindow()
         // QCheckBox would take "&" as a shortcut marker and hide it.
         auto *checkbox = new QCheckBox(QString(name).replace(u'&', QStringLiteral("&&")), list);
         checkbox->setObjectName(QStringLiteral("journal:") + name);
-        checkbox->setProperty(JournalNameProperty, name);
+        checkbox->setProperty(journalNameProperty, name);
         QFont font = checkbox->font();
         font.setPixelSize(13);
         checkbox->setFont(font);

@@ -9,7 +9,7 @@ namespace {
 
 // Beyond this a cached pixmap would cost more memory than it saves time; such
 // titles are drawn from a laid-out static text instead.
-constexpr qreal kMaxPixmapWidth = 4096;
+constexpr qreal maxPixmapWidth = 4096;
 
 } // namespace
 
@@ -48,7 +48,7 @@ void ScrollingLabel::paint(
 {
     if (m_text.isEmpty())
         return;
-    if (m_frame.width() > kMaxPixmapWidth) {
+    if (m_frame.width() > maxPixmapWidth) {
         painter.setFont(m_font);
         painter.setPen(color);
         m_staticText.prepare(painter.transform(), m_font);

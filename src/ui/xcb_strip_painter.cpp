@@ -16,7 +16,7 @@
 namespace {
 
 // X pixmaps are at most 32767 pixels wide; titles that long take Qt's path.
-constexpr int kMaxPixmapWidth = 32767;
+constexpr int maxPixmapWidth = 32767;
 
 // True when the window's pixels are 32-bit 0x00RRGGBB (or 0xAARRGGBB) in the
 // machine's byte order, which is QImage::Format_RGB32's layout.
@@ -106,7 +106,7 @@ bool XcbStripPainter::render(const StripFrame &frame)
         = frame.label->text().isEmpty() ? 0 : int(std::ceil(frame.label->frame().width()));
     const int pad = frame.container.width();
     const int width = textWidth + 2 * pad;
-    if (width > kMaxPixmapWidth || frame.size.height() <= 0 || pad <= 0)
+    if (width > maxPixmapWidth || frame.size.height() <= 0 || pad <= 0)
         return false;
     if (m_pixmap && m_text == frame.label->text() && m_background == frame.background
         && m_color == frame.text && m_size.height() == frame.size.height()

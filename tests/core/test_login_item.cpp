@@ -59,14 +59,14 @@ private Q_SLOTS:
             writeFile(path,
                 readFile(path)
                     .replace("/usr/bin/", "/opt/old/")
-                    .replace(LoginItem::ManagedKey + QByteArray("\n"), ""));
+                    .replace(LoginItem::managedMark + QByteArray("\n"), ""));
         if (setup == Setup::Foreign)
             writeFile(path, foreign);
 
         StdoutCapture log;
         QCOMPARE(item.apply(on, prefs), stored);
         QCOMPARE(prefs.launchAtLogin(), stored);
-        QCOMPARE(readFile(path).contains(LoginItem::ManagedKey), stored);
+        QCOMPARE(readFile(path).contains(LoginItem::managedMark), stored);
         QCOMPARE(QFileInfo::exists(path), stored || setup == Setup::Foreign);
         QCOMPARE(readFile(path) == foreign, setup == Setup::Foreign);
         const QString line = u"[Quillet] Launch at Login error: "_qs;

@@ -46,7 +46,7 @@ private Q_SLOTS:
         for (const Preferences *p : {&prefs, &reread}) {
             QCOMPARE(p->tickerWidth(), 350.0); // what the program last ran with
             QCOMPARE(p->tickerSpeed(), 2.5);
-            QVERIFY(p->contains(Preferences::HiddenJournals) && p->hiddenJournals().isEmpty());
+            QVERIFY(p->contains(Preferences::hiddenJournalsKey) && p->hiddenJournals().isEmpty());
         }
         // Gone from its name, so deleting Quillet.conf afterwards really resets.
         QVERIFY(!QFile::exists(ini) && QFile::exists(ini + u".carried-over"_qs));

@@ -101,7 +101,7 @@ private Q_SLOTS:
         // On disk too: "none hidden" must be present and empty, not absent.
         f.preferences.sync();
         Preferences reread(f.dir.filePath(u"prefs.conf"_qs));
-        QVERIFY(reread.contains(Preferences::HiddenJournals));
+        QVERIFY(reread.contains(Preferences::hiddenJournalsKey));
         QCOMPARE(reread.hiddenJournals(), stored);
     }
 
