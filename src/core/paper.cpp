@@ -133,30 +133,37 @@ std::optional<QString> decodePaper(
         return typeMismatch(paperPlace(index), "object", value.type());
 
     // One pass over the members; a repeated name counts at its first occurrence.
-    std::array<element, Paper::FieldCount> members;
-    std::array<bool, Paper::FieldCount> present {};
+    // Strings are taken out as they are met; an element is kept only for a
+    // member that is not one, to describe it later.
+    std::array<std::string_view, Paper::FieldCount> texts;
+    std::array<element, Paper::FieldCount> wrong;
+    std::array<char, Paper::FieldCount> state {}; // 0 missing, 1 string, 2 wrong
     for (const simdjson::dom::key_value_pair pair : object) {
         const Paper::Field field = fieldOf(pair.key);
-        if (field != Paper::FieldCount && !present[field]) {
-            present[field] = true;
-            members[field] = pair.value;
+        if (field == Paper::FieldCount || state[field] != 0)
+            continue;
+        if (pair.value.get(texts[field]) == simdjson::SUCCESS) {
+            state[field] = 1;
+        } else {
+            state[field] = 2;
+            wrong[field] = pair.value;
         }
     }
     for (int field = 0; field < Paper::FieldCount; ++field) {
         const std::string_view name = paperMembers[size_t(field)];
-        if (!present[size_t(field)])
+        if (state[size_t(field)] == 0)
             return QStringLiteral("%1: missing \"%2\"")
                 .arg(paperPlace(index), QLatin1String(name.data(), qsizetype(name.size())));
-        const element member = members[size_t(field)];
-        std::string_view text;
-        if (member.get(text) != simdjson::SUCCESS) {
+        if (state[size_t(field)] == 2) {
+            const element member = wrong[size_t(field)];
             if (member.is_null())
                 return QStringLiteral("%1: null value, expected string")
                     .arg(memberPlace(index, name));
             return typeMismatch(memberPlace(index, name), "string", member.type());
         }
-        builder.append(paper, Paper::Field(field), text);
     }
+    for (int field = 0; field < Paper::FieldCount; ++field)
+        builder.append(paper, Paper::Field(field), texts[size_t(field)]);
     return std::nullopt;
 }
 
