@@ -28,6 +28,7 @@ bool StatusItem::platformHasButton()
 
 StatusItem::StatusItem(double length) : m_length(length), m_qtPainter(this)
 {
+    takePalette();
     StripAccessible::install();
     m_label.setFrame(QRectF(0, labelY, 0, 0));
     setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
@@ -111,8 +112,10 @@ bool StatusItem::event(QEvent *event)
     }
     // The desktop switched between light and dark: the margins, not only the
     // moving text, take the new colours.
-    if (event->type() == QEvent::ApplicationPaletteChange)
+    if (event->type() == QEvent::ApplicationPaletteChange) {
+        takePalette();
         paint(true);
+    }
     return QWindow::event(event);
 }
 
@@ -142,6 +145,14 @@ void StatusItem::placeOnScreen()
     setPosition(area.x() + area.width() - width(), area.y());
 }
 
+void StatusItem::takePalette()
+{
+    // Kept, not looked up per frame: the application palette is copied on every call.
+    const QPalette palette = QGuiApplication::palette();
+    m_background = palette.color(QPalette::Window);
+    m_textColor = palette.color(QPalette::WindowText);
+}
+
 void StatusItem::paint(bool force)
 {
     if (!isExposed())
@@ -156,9 +167,8 @@ void StatusItem::paint(bool force)
         && (x == m_paintedX || (!visible && !paintedVisible)))
         return;
 
-    const QPalette palette = QGuiApplication::palette();
-    const StripFrame frame {size(), container, drawn.topLeft(), &m_label, visible,
-        palette.color(QPalette::Window), palette.color(QPalette::WindowText), devicePixelRatio()};
+    const StripFrame frame {size(), container, drawn.topLeft(), &m_label, visible, m_background,
+        m_textColor, devicePixelRatio()};
     if (!m_serverPainter || !m_serverPainter->paint(frame, force))
         m_qtPainter.paint(frame, force);
     m_paintedX = x;

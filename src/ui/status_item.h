@@ -66,6 +66,7 @@ protected:
 
 private:
     void placeOnScreen();
+    void takePalette();
     void paint(bool force);
 
     double m_length;
@@ -74,6 +75,8 @@ private:
     // Copies on the X server where it can; Qt's paint path otherwise.
     std::unique_ptr<StripPainter> m_serverPainter;
     BackingStorePainter m_qtPainter;
+    QColor m_background;
+    QColor m_textColor;
 
     // What the last paint drew: repaint only when one of these changes.
     int m_paintedX = INT_MIN;

@@ -11,7 +11,10 @@ TickerController::TickerController(
       m_loginItem(loginItem),
       m_model([&strip](const QString &text) { return strip.measure(text); }),
       m_ownClock(clock ? nullptr : std::make_unique<QtFrameClock>()),
-      m_clock(clock ? *clock : *m_ownClock)
+      m_clock(clock ? *clock : *m_ownClock),
+      // Kept here: reading the settings store at every pixel step costs more
+      // than the step itself. A change through the slider re-plans at once.
+      m_speed(preferences.tickerSpeed())
 { }
 
 TickerController::~TickerController() = default;
@@ -66,9 +69,8 @@ void TickerController::startTicker()
 
 std::int64_t TickerController::advance(std::int64_t frames)
 {
-    // The step is read on every wake-up; a change through the slider re-plans at once.
-    const std::int64_t ahead = m_model.advance(frames, m_preferences.tickerSpeed(),
-        m_strip.containerFrame().x(), FrameDriver::framesPerSecond);
+    const std::int64_t ahead = m_model.advance(
+        frames, m_speed, m_strip.containerFrame().x(), FrameDriver::framesPerSecond);
     show();
     // 0: nothing can move until the next restart, and the driver stops waking up.
     return ahead;
@@ -97,6 +99,7 @@ void TickerController::speedChanged(double value)
     if (m_frameDriver)
         m_frameDriver->catchUp();
     m_preferences.setTickerSpeed(value);
+    m_speed = m_preferences.tickerSpeed(); // as bounded and stored
     if (m_frameDriver)
         m_frameDriver->replan();
 }

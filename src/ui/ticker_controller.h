@@ -83,6 +83,7 @@ private:
     TickerModel m_model;
     std::unique_ptr<FrameClock> m_ownClock;
     FrameClock &m_clock;
+    double m_speed;
     std::unique_ptr<FrameDriver> m_frameDriver;
     // The paper the menu last described: the title line opens this one, even
     // if a fetch has replaced the list since.
