@@ -2,13 +2,16 @@
 # CPU cost of scrolling: the program against the naive widget ticker
 # (bench_baseline_ticker), both on the same invented 1000-paper feed, on a
 # private Xvfb display. For each run it measures, in this order:
-#   Quillet scrolling, Quillet with its menu open, the baseline scrolling;
+#   Quillet scrolling, Quillet with its menu open, the baseline scrolling, and
+#   the bare xcb client that makes the strip's wake-ups and copies and nothing
+#   else (bench_xcb_floor): what no one-copy-per-pixel strip can undercut here;
 # and prints the per-run figures and then the medians over runs.
 #
 #   bash bench/ticker_cpu.sh [--seconds 30] [--runs 3] [--build DIR]
 #
-# CPU % is of one core: (utime+stime ticks) / CLK_TCK / wall seconds * 100,
-# for the program and for the X server over the same window. Context switches
+# CPU % is of one core: (utime+stime ticks) / CLK_TCK / wall seconds * 100
+# for the program, and exact on-CPU time from schedstat for the X server over
+# the same window. Context switches
 # are voluntary+involuntary, summed over the program's threads. The figures
 # also come as exact on-CPU time from schedstat, with how busy the whole
 # machine was meanwhile: a loaded machine inflates the cost of every wake-up.
@@ -48,11 +51,12 @@ else
   build_dir="$repo/build/release"
   cmake --preset release >/dev/null
 fi
-cmake --build "$build_dir" --target quillet_bench bench_baseline_ticker quillet_test_feed_server >/dev/null
+cmake --build "$build_dir" --target quillet_bench bench_baseline_ticker bench_xcb_floor quillet_test_feed_server >/dev/null
 source "$build_dir/quillet-env.sh" # feed_server and bench_port, from CMake
 quillet_bin="$build_dir/bench/quillet_bench"
 baseline_bin="$build_dir/bench/bench_baseline_ticker"
-echo "binaries: $quillet_bin, $baseline_bin"
+floor_bin="$build_dir/bench/bench_xcb_floor"
+echo "binaries: $quillet_bin, $baseline_bin, $floor_bin"
 
 # ---------------------------------------------------------------- cleanup
 work=$(mktemp -d /tmp/quillet-ticker-cpu.XXXXXX)
@@ -134,6 +138,10 @@ snapshot_delta() {
 
 now_ns() { date +%s%N; }
 
+# Nanoseconds on CPU of a whole process (all threads), from schedstat: exact,
+# where 10 ms clock ticks would quantise a 0.25 % figure in 30 s to 0.03 %.
+run_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%.0f\n", s }'; }
+
 # "busy idle" jiffies of the whole machine; other load skews every figure here.
 host_jiffies() { awk '/^cpu / { print $2 + $3 + $4 + $7 + $8, $5 + $6 }' /proc/stat; }
 
@@ -141,16 +149,16 @@ host_jiffies() { awk '/^cpu / { print $2 + $3 + $4 + $7 + $8, $5 + $6 }' /proc/s
 main_wakeups() { awk '/^voluntary_ctxt_switches/ {print $2}' "/proc/$1/task/$1/status"; }
 
 # measure PID SECONDS PREFIX: writes PREFIX.{app,x,ctx,run,wall,host,wake}
-# (ticks, ticks, switches, CPU ns, wall ns, % of all CPUs busy machine-wide,
+# (ticks, X server CPU ns, switches, CPU ns, wall ns, % of all CPUs busy machine-wide,
 # main-thread wake-ups).
 measure() {
   local pid=$1 secs=$2 prefix=$3 a0 x0 t0 a1 x1 t1 hb0 hi0 hb1 hi1 w0 w1
   thread_snapshot "$pid" >"$prefix.snap0"
   w0=$(main_wakeups "$pid")
   read -r hb0 hi0 < <(host_jiffies)
-  a0=$(cpu_ticks "$pid"); x0=$(cpu_ticks "$xvfb_pid"); t0=$(now_ns)
+  a0=$(cpu_ticks "$pid"); x0=$(run_ns "$xvfb_pid"); t0=$(now_ns)
   sleep "$secs"
-  a1=$(cpu_ticks "$pid"); x1=$(cpu_ticks "$xvfb_pid"); t1=$(now_ns)
+  a1=$(cpu_ticks "$pid"); x1=$(run_ns "$xvfb_pid"); t1=$(now_ns)
   w1=$(main_wakeups "$pid")
   echo $((w1 - w0)) >"$prefix.wake"
   read -r hb1 hi1 < <(host_jiffies)
@@ -212,9 +220,10 @@ results="$work/results.tsv"
 # popup window was actually mapped after the click; "esc %" is the program's CPU
 # in the 3 s after Escape (near 0 means the ticker did not resume); "host%" is
 # how busy the whole machine was (all CPUs) while Quillet / the baseline ran;
-# "Q wake/s" is how often Quillet's main thread woke up while scrolling.
-printf '\n%-3s %7s %7s %7s %7s %7s %7s %6s %7s %7s %4s %7s %7s %7s %7s %9s %8s\n' run \
-  "Q tick%" "Q ns%" "X(Q)%" "b tick%" "b ns%" "X(b)%" "Q/b" "menu%" "menuns%" menu "esc%" "RSS MiB" "Q csw/s" "b csw/s" "host% Q/b" "Q wake/s"
+# "Q wake/s" is how often Quillet's main thread woke up while scrolling; "f ns%"
+# and "X(f)%" are the bare xcb floor client and the X server meanwhile.
+printf '\n%-3s %7s %7s %7s %7s %7s %7s %6s %7s %7s %4s %7s %7s %7s %7s %9s %8s %7s %7s\n' run \
+  "Q tick%" "Q ns%" "X(Q)%" "b tick%" "b ns%" "X(b)%" "Q/b" "menu%" "menuns%" menu "esc%" "RSS MiB" "Q csw/s" "b csw/s" "host% Q/b" "Q wake/s" "f ns%" "X(f)%"
 for run in $(seq "$runs"); do
   # (a) the program
   cfg="$work/config-$run"
@@ -245,11 +254,19 @@ for run in $(seq "$runs"); do
   measure "$app_pid" "$seconds" "$work/b$run"
   stop_app
 
+  # (c) the floor
+  "$floor_bin" >"$work/floor-$run.log" 2>"$work/floor-$run.err" &
+  app_pid=$!
+  wait_for_line "$work/floor-$run.log" "\[floor\] scrolling" "$app_pid" 20
+  sleep "$settle_seconds"
+  measure "$app_pid" "$seconds" "$work/f$run"
+  stop_app
+
   f() { cat "$work/$1$run.$2"; }
   q=$(pct "$(f q app)" "$(f q wall)");   qn=$(ns_pct "$(f q run)" "$(f q wall)")
-  qx=$(pct "$(f q x)" "$(f q wall)")
+  qx=$(ns_pct "$(f q x)" "$(f q wall)")
   b=$(pct "$(f b app)" "$(f b wall)");   bn=$(ns_pct "$(f b run)" "$(f b wall)")
-  bx=$(pct "$(f b x)" "$(f b wall)")
+  bx=$(ns_pct "$(f b x)" "$(f b wall)")
   m=$(pct "$(f m app)" "$(f m wall)");   mn=$(ns_pct "$(f m run)" "$(f m wall)")
   e=$(ns_pct "$(f e run)" "$(f e wall)")
   ratio=$(awk -v q="$q" -v b="$b" 'BEGIN { if (b > 0) printf "%.3f", q / b; else print "nan" }')
@@ -257,10 +274,11 @@ for run in $(seq "$runs"); do
   qcs=$(per_sec "$(f q ctx)" "$(f q wall)")
   bcs=$(per_sec "$(f b ctx)" "$(f b wall)")
   qw=$(per_sec "$(f q wake)" "$(f q wall)")
-  printf '%-3s %7s %7s %7s %7s %7s %7s %6s %7s %7s %4s %7s %7s %7s %7s %9s %8s\n' \
-    "$run" "$q" "$qn" "$qx" "$b" "$bn" "$bx" "$ratio" "$m" "$mn" "$menu_shown" "$e" "$rss" "$qcs" "$bcs" "$(f q host)/$(f b host)" "$qw"
-  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' \
-    "$q" "$qx" "$b" "$bx" "$ratio" "$m" "$rss" "$qcs" "$bcs" "$qn" "$bn" "$mn" "$e" "$(f q host)" "$(f b host)" "$qw" >>"$results"
+  fn=$(ns_pct "$(f f run)" "$(f f wall)"); fx=$(ns_pct "$(f f x)" "$(f f wall)")
+  printf '%-3s %7s %7s %7s %7s %7s %7s %6s %7s %7s %4s %7s %7s %7s %7s %9s %8s %7s %7s\n' \
+    "$run" "$q" "$qn" "$qx" "$b" "$bn" "$bx" "$ratio" "$m" "$mn" "$menu_shown" "$e" "$rss" "$qcs" "$bcs" "$(f q host)/$(f b host)" "$qw" "$fn" "$fx"
+  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' \
+    "$q" "$qx" "$b" "$bx" "$ratio" "$m" "$rss" "$qcs" "$bcs" "$qn" "$bn" "$mn" "$e" "$(f q host)" "$(f b host)" "$qw" "$fn" "$fx" >>"$results"
   [ "$menu_shown" = yes ] || echo "    run $run: no popup window was mapped after the click on the strip"
 done
 
@@ -285,6 +303,8 @@ labels = [
     ("machine busy % (all CPUs) during Quillet", "{:.0f}"),
     ("machine busy % (all CPUs) during baseline", "{:.0f}"),
     ("Quillet main-thread wake-ups / s (scrolling)", "{:.1f}"),
+    ("bare xcb floor CPU % (schedstat)", "{:.3f}"),
+    ("X server CPU % during the floor", "{:.3f}"),
 ]
 print(f"\nmedians of {sys.argv[4]} runs ({sys.argv[2]} s scrolling, {sys.argv[3]} s menu open; "
       "CPU % of one core, utime+stime unless marked schedstat)")
