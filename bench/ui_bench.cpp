@@ -128,6 +128,8 @@ int main(int argc, char *argv[])
                 notePhase("strip and ticker set up");
             if (!item || PaperService::shared().papers().isEmpty())
                 return false;
+            if (g_phases.size() == 3)
+                notePhase("papers fetched and decoded");
             const double labelLeft = item->containerFrame().x() + item->label().x();
             if (labelLeft >= item->containerFrame().right() || !item->isExposed())
                 return false;
