@@ -112,6 +112,10 @@ void TestTickerController::slidersStartFromTheStoreAndApply()
     f.slider("speedSlider")->setValue(125);
     QCOMPARE(f.preferences.tickerSpeed(), 1.25);
     f.closeMenu();
+    f.ticker().onUpdate({testPaper(u"Rents"_qs)});
+    const double x = f.ticker().model().x();
+    f.ticker().advance(1); // the very next step moves at the new speed
+    QCOMPARE(f.ticker().model().x(), x - 1.25);
     f.openMenu(); // rebuilt from the store
     QCOMPARE(f.slider("widthSlider")->value(), 420);
     QCOMPARE(f.slider("speedSlider")->value(), 125);
