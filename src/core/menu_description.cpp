@@ -40,16 +40,12 @@ MenuRow separator()
 MenuRow slider(const QString &caption, MenuRow::Command command, int minimum, int maximum,
     double value, double unit, const QString &objectName)
 {
-    MenuRow row;
+    MenuRow row = action(caption, command, 0, objectName);
     row.kind = MenuRow::Kind::Slider;
-    row.text = caption;
-    row.enabled = true;
-    row.command = command;
     row.minimum = minimum;
     row.maximum = maximum;
     row.value = int(std::lround(value / unit));
     row.unit = unit;
-    row.objectName = objectName;
     return row;
 }
 

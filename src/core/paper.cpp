@@ -135,27 +135,28 @@ std::optional<QString> decodePaper(
     // One pass over the members; a repeated name counts at its first occurrence.
     // Strings are taken out as they are met; an element is kept only for a
     // member that is not one, to describe it later.
+    enum class Found : char { Nothing, Text, Other };
+    std::array<Found, Paper::FieldCount> found {};
     std::array<std::string_view, Paper::FieldCount> texts;
-    std::array<element, Paper::FieldCount> wrong;
-    std::array<char, Paper::FieldCount> state {}; // 0 missing, 1 string, 2 wrong
+    std::array<element, Paper::FieldCount> others;
     for (const simdjson::dom::key_value_pair pair : object) {
         const Paper::Field field = fieldOf(pair.key);
-        if (field == Paper::FieldCount || state[field] != 0)
+        if (field == Paper::FieldCount || found[field] != Found::Nothing)
             continue;
         if (pair.value.get(texts[field]) == simdjson::SUCCESS) {
-            state[field] = 1;
+            found[field] = Found::Text;
         } else {
-            state[field] = 2;
-            wrong[field] = pair.value;
+            found[field] = Found::Other;
+            others[field] = pair.value;
         }
     }
     for (int field = 0; field < Paper::FieldCount; ++field) {
         const std::string_view name = paperMembers[size_t(field)];
-        if (state[size_t(field)] == 0)
+        if (found[size_t(field)] == Found::Nothing)
             return QStringLiteral("%1: missing \"%2\"")
                 .arg(paperPlace(index), QLatin1String(name.data(), qsizetype(name.size())));
-        if (state[size_t(field)] == 2) {
-            const element member = wrong[size_t(field)];
+        if (found[size_t(field)] == Found::Other) {
+            const element member = others[size_t(field)];
             if (member.is_null())
                 return QStringLiteral("%1: null value, expected string")
                     .arg(memberPlace(index, name));
