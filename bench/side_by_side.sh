@@ -47,9 +47,6 @@ trap cleanup EXIT
 python3 bench/gen_feed.py 1000 "$work/feed.json"
 start_feed_server "$feed_server" "$bench_port" "$work/feed.json" "$work" || { echo "feed server did not start" >&2; exit 1; }
 
-# CPU ns of a whole process, all threads.
-run_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%.0f\n", s }'; }
-
 xvfbs=() apps=()
 for i in 0 1; do
   start_xvfb 150 179 "$work/xvfb$i.log" || { echo "no free X display" >&2; exit 1; }
@@ -70,7 +67,7 @@ printf '%-5s %8s %8s   %8s %8s\n' round "A %" "X(A) %" "B %" "X(B) %"
 : >"$work/rounds"
 for round in $(seq "$rounds"); do
   before=()
-  for pid in "${apps[0]}" "${xvfbs[0]}" "${apps[1]}" "${xvfbs[1]}"; do before+=("$(run_ns "$pid")"); done
+  for pid in "${apps[0]}" "${xvfbs[0]}" "${apps[1]}" "${xvfbs[1]}"; do before+=("$(cpu_ns "$pid")"); done
   t0=$(date +%s%N)
   sleep "$seconds"
   t1=$(date +%s%N)
@@ -78,7 +75,7 @@ for round in $(seq "$rounds"); do
   k=0
   for pid in "${apps[0]}" "${xvfbs[0]}" "${apps[1]}" "${xvfbs[1]}"; do
     kill -0 "$pid" 2>/dev/null || { echo "process $pid died while measured" >&2; exit 1; }
-    row+=("$(awk -v r=$(($(run_ns "$pid") - before[k])) -v w=$((t1 - t0)) 'BEGIN { printf "%.3f", r / w * 100 }')")
+    row+=("$(awk -v r=$(($(cpu_ns "$pid") - before[k])) -v w=$((t1 - t0)) 'BEGIN { printf "%.3f", r / w * 100 }')")
     k=$((k + 1))
   done
   printf '%-5s %8s %8s   %8s %8s\n' "$round" "${row[@]}"

@@ -36,6 +36,7 @@ done
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cd "$repo"
+source scripts/lib/processes.sh # cpu_ns
 menu_seconds=10
 settle_seconds=2
 papers=1000
@@ -138,10 +139,6 @@ snapshot_delta() {
 
 now_ns() { date +%s%N; }
 
-# Nanoseconds on CPU of a whole process (all threads), from schedstat: exact,
-# where 10 ms clock ticks would quantise a 0.25 % figure in 30 s to 0.03 %.
-run_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%.0f\n", s }'; }
-
 # "busy idle" jiffies of the whole machine; other load skews every figure here.
 host_jiffies() { awk '/^cpu / { print $2 + $3 + $4 + $7 + $8, $5 + $6 }' /proc/stat; }
 
@@ -156,9 +153,9 @@ measure() {
   thread_snapshot "$pid" >"$prefix.snap0"
   w0=$(main_wakeups "$pid")
   read -r hb0 hi0 < <(host_jiffies)
-  a0=$(cpu_ticks "$pid"); x0=$(run_ns "$xvfb_pid"); t0=$(now_ns)
+  a0=$(cpu_ticks "$pid"); x0=$(cpu_ns "$xvfb_pid"); t0=$(now_ns)
   sleep "$secs"
-  a1=$(cpu_ticks "$pid"); x1=$(run_ns "$xvfb_pid"); t1=$(now_ns)
+  a1=$(cpu_ticks "$pid"); x1=$(cpu_ns "$xvfb_pid"); t1=$(now_ns)
   w1=$(main_wakeups "$pid")
   echo $((w1 - w0)) >"$prefix.wake"
   read -r hb1 hi1 < <(host_jiffies)

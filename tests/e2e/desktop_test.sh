@@ -26,13 +26,8 @@ source "$here/../../scripts/lib/processes.sh"
 # system's interpreter has.
 python=/usr/bin/python3
 
-for tool in Xvfb dbus-daemon dbus-send xfwm4 xfce4-panel xdotool xprop xwininfo xdpyinfo \
-  xmessage import convert identify "$python"; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "FAIL: $tool is not installed (bash scripts/install-deps.sh)" >&2
-    exit 1
-  fi
-done
+require_tools Xvfb dbus-daemon dbus-send xfwm4 xfce4-panel xdotool xprop xwininfo xdpyinfo \
+  xmessage import convert identify "$python"
 if ! "$python" -c 'import dbus, pyatspi' 2>/dev/null; then
   echo "FAIL: python3-dbus and python3-pyatspi are not installed (bash scripts/install-deps.sh)" >&2
   exit 1

@@ -18,12 +18,7 @@ feed=$4
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 source "$repo/scripts/lib/processes.sh"
 
-for tool in Xvfb xdotool trayer xprop xwininfo xdpyinfo import identify; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "FAIL: $tool is not installed (bash scripts/install-deps.sh)" >&2
-    exit 1
-  fi
-done
+require_tools Xvfb xdotool trayer xprop xwininfo xdpyinfo import identify
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-e2e.XXXXXX")
 xvfb_pid='' server_pid='' app_pid='' tray_pid=''

@@ -28,13 +28,8 @@ repo=$(cd "$(dirname "$0")/../.." && pwd)
 source "$repo/scripts/lib/processes.sh"
 socket=quillet-wayland
 
-for tool in weston Xwayland weston-debug weston-screenshooter xdotool xprop xwininfo xdpyinfo \
-  import identify convert; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "FAIL: $tool is not installed (bash scripts/install-deps.sh)" >&2
-    exit 1
-  fi
-done
+require_tools weston Xwayland weston-debug weston-screenshooter xdotool xprop xwininfo xdpyinfo \
+  import identify convert
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-wayland.XXXXXX")
 runtime=$work/runtime
