@@ -45,11 +45,12 @@ void AppDelegate::setup()
     m_ticker = std::make_unique<TickerController>(preferences, *m_strip, m_services.loginItem);
     m_ticker->setup();
 
-    m_trayIcon = std::make_unique<TrayIcon>();
-    m_trayIcon->setMenu([this] { return trayMenu(); });
-    m_trayIcon->setToolTip(m_strip->description());
-
     TickerController *ticker = m_ticker.get();
+    m_trayIcon = std::make_unique<TrayIcon>(TrayIcon::Menus {
+        [this] { return trayMenu(); }, [ticker] { return ticker->menuNeedsUpdate(); }});
+    m_trayIcon->setToolTip(m_strip->description());
+    connectTray();
+
     QObject::connect(m_strip.get(), &StatusItem::activated, ticker, [this] { popUpMenu(); });
     QObject::connect(
         m_strip.get(), &StatusItem::descriptionChanged, m_trayIcon.get(), &TrayIcon::setToolTip);
@@ -78,6 +79,43 @@ void AppDelegate::setup()
         if (self)
             self->showErrorMessage(message);
     };
+}
+
+void AppDelegate::connectTray()
+{
+    TickerController *ticker = m_ticker.get();
+    TrayIcon *tray = m_trayIcon.get();
+    QObject::connect(tray, &TrayIcon::hostMenuShown, ticker,
+        [this](bool shown) { setMenuOpen(OpenMenu::Host, shown); });
+    QObject::connect(tray, &TrayIcon::triggered, ticker,
+        [ticker](MenuRow::Command command) { ticker->perform(command, nullptr); });
+    QObject::connect(tray, &TrayIcon::checkChosen, ticker,
+        [ticker](MenuRow::Command, bool on) { ticker->setLaunchAtLogin(on); });
+    QObject::connect(
+        tray, &TrayIcon::valueChosen, ticker, [ticker](MenuRow::Command command, double value) {
+            if (command == MenuRow::Command::Width)
+                ticker->widthChanged(value);
+            else if (command == MenuRow::Command::Speed)
+                ticker->speedChanged(value);
+        });
+    QObject::connect(tray, &TrayIcon::menuRequested, ticker, [this](QPoint position) {
+        if (!menu()->isVisible())
+            m_menu->popup(position);
+    });
+}
+
+void AppDelegate::setMenuOpen(OpenMenu menu, bool open)
+{
+    // The ticker pauses while any menu is seen and goes on once none is.
+    const int before = m_openMenus;
+    m_openMenus = open ? before | int(menu) : before & ~int(menu);
+    if (!before && m_openMenus) {
+        m_ticker->menuWillOpen();
+        m_trayIcon->pauseWatch();
+    } else if (before && !m_openMenus) {
+        m_ticker->menuDidClose();
+        m_trayIcon->resumeWatch();
+    }
 }
 
 QMenu *AppDelegate::menu()
@@ -114,14 +152,11 @@ std::unique_ptr<QMenu> AppDelegate::makeMenu(MenuBuilder::SliderForm form)
     auto owned = std::make_unique<QMenu>();
     QMenu *menu = owned.get();
     QObject::connect(menu, &QMenu::aboutToShow, ticker, [this, menu, form, ticker] {
-        ticker->menuWillOpen();
-        m_trayIcon->pauseWatch();
+        setMenuOpen(OpenMenu::Widget, true);
         m_menuBuilder->render(menu, ticker->menuNeedsUpdate(), form);
     });
-    QObject::connect(menu, &QMenu::aboutToHide, ticker, [this, ticker] {
-        ticker->menuDidClose();
-        m_trayIcon->resumeWatch();
-    });
+    QObject::connect(
+        menu, &QMenu::aboutToHide, ticker, [this] { setMenuOpen(OpenMenu::Widget, false); });
     return owned;
 }
 

@@ -44,6 +44,10 @@ public:
     TrayIcon *trayIcon() const { return m_trayIcon.get(); }
 
 private:
+    // Menus the user sees: the strip's popup (or the XEmbed tray's), and a D-Bus host's.
+    enum class OpenMenu { Widget = 1, Host = 2 };
+    void setMenuOpen(OpenMenu menu, bool open);
+    void connectTray();
     void setup();
     std::unique_ptr<QMenu> makeMenu(MenuBuilder::SliderForm form);
     void popUpMenu();
@@ -55,4 +59,5 @@ private:
     std::unique_ptr<MenuBuilder> m_menuBuilder;
     std::unique_ptr<TrayIcon> m_trayIcon;
     std::unique_ptr<TickerController> m_ticker;
+    int m_openMenus = 0;
 };

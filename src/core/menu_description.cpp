@@ -3,6 +3,7 @@
 #include "core/journal_constants.h"
 #include "core/ticker_model.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace MenuDescription {
@@ -100,6 +101,24 @@ QList<MenuRow> bottomControls(const Settings &settings)
         separator(),
         action(QStringLiteral("Quit Quillet"), MenuRow::Command::Quit, 'Q', QStringLiteral("quit")),
     };
+}
+
+QList<int> sliderChoices(const MenuRow &row)
+{
+    QList<int> values = row.command == MenuRow::Command::Width
+        ? QList<int> {100, 150, 200, 250, 300, 350, 400, 450, 500, 550, 600}
+        : QList<int> {25, 50, 80, 100, 150, 200, 300, 400, 500};
+    const int current = std::clamp(row.value, row.minimum, row.maximum);
+    if (!values.contains(current)) {
+        values.append(current);
+        std::sort(values.begin(), values.end());
+    }
+    return values;
+}
+
+QString formatSliderValue(const MenuRow &row, int value)
+{
+    return row.unit == 1 ? QString::number(value) : QString::number(value * row.unit, 'f', 2);
 }
 
 } // namespace MenuDescription

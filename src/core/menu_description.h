@@ -48,4 +48,10 @@ QList<MenuRow> describe(const TickerModel &model, const Settings &settings);
 // The controls below the paper block.
 QList<MenuRow> bottomControls(const Settings &settings);
 
+// The values a menu that cannot hold a slider (one exported over D-Bus) offers
+// instead, in slider units, ascending; the current value is always among them.
+QList<int> sliderChoices(const MenuRow &row);
+// A slider value as such a menu shows it: "200", or "0.80" for the speed.
+QString formatSliderValue(const MenuRow &row, int value);
+
 } // namespace MenuDescription

@@ -87,21 +87,6 @@ protected:
     }
 };
 
-// The values a D-Bus menu offers instead of a slider, in slider units; the
-// stored value is among them even when it is none of the usual ones.
-QList<int> submenuValues(const MenuRow &row)
-{
-    QList<int> values = row.command == MenuRow::Command::Width
-        ? QList<int> {100, 150, 200, 250, 300, 350, 400, 450, 500, 550, 600}
-        : QList<int> {25, 50, 80, 100, 150, 200, 300, 400, 500};
-    const int current = std::clamp(row.value, row.minimum, row.maximum);
-    if (!values.contains(current)) {
-        values.append(current);
-        std::sort(values.begin(), values.end());
-    }
-    return values;
-}
-
 } // namespace
 
 MenuBuilder::MenuBuilder(QObject *parent) : QObject(parent) { }
@@ -232,13 +217,12 @@ void MenuBuilder::addSlider(QMenu *menu, const MenuRow &row)
 
 void MenuBuilder::addValueSubmenu(QMenu *menu, const MenuRow &row)
 {
-    const auto format = [&row](int value) {
-        return row.unit == 1 ? QString::number(value) : QString::number(value * row.unit, 'f', 2);
-    };
+    const auto format
+        = [&row](int value) { return MenuDescription::formatSliderValue(row, value); };
     QMenu *submenu = menu->addMenu(row.text + u' ' + format(row.value));
     submenu->menuAction()->setObjectName(row.objectName + QStringLiteral("Menu"));
     auto *group = new QActionGroup(submenu);
-    for (int value : submenuValues(row)) {
+    for (int value : MenuDescription::sliderChoices(row)) {
         QAction *choice = submenu->addAction(format(value));
         choice->setCheckable(true);
         choice->setChecked(value == row.value);

@@ -60,6 +60,8 @@ public:
     void openFilterWindow() { Q_EMIT filterWindowRequested(); }
     void refreshPapers();
     void toggleLaunchAtLogin(QAction *item);
+    // Stores and applies the switch; answers the state it now has.
+    bool setLaunchAtLogin(bool on);
     void quitApp() { Q_EMIT quitRequested(); }
 
     const TickerModel &model() const { return m_model; }

@@ -54,7 +54,8 @@ void TickerController::perform(MenuRow::Command command, QAction *action)
         refreshPapers();
         break;
     case MenuRow::Command::LaunchAtLogin:
-        toggleLaunchAtLogin(action);
+        if (action) // a D-Bus host's choice comes as the new state instead
+            toggleLaunchAtLogin(action);
         break;
     case MenuRow::Command::Quit:
         quitApp();
@@ -86,5 +87,10 @@ void TickerController::toggleLaunchAtLogin(QAction *item)
 {
     // Qt flips a checkable action before it reports the choice: its state now is
     // the new value. The switch shows what was stored: off again if registering failed.
-    item->setChecked(m_loginItem.apply(item->isChecked(), m_preferences));
+    item->setChecked(setLaunchAtLogin(item->isChecked()));
+}
+
+bool TickerController::setLaunchAtLogin(bool on)
+{
+    return m_loginItem.apply(on, m_preferences);
 }

@@ -2,10 +2,12 @@
 """The tray item a process registers with the StatusNotifierWatcher, and the
 menu it exports over D-Bus (python3-dbus), read as a tray host reads it.
 
-  tray_menu_check.py PID LABEL... [--click ENTRY]
+  tray_menu_check.py PID LABEL... [--click ENTRY] [--open-for SECONDS | --peek-for SECONDS]
 
 Waits up to 20 seconds for an item owned by PID, opens its menu as a host does
-(AboutToShow, GetLayout, and the "closed" event at the end). Holds when every
+(AboutToShow, GetLayout, the "opened" event, SECONDS later the "closed" event).
+--peek-for fetches the menu ahead of time as hosts do (AboutToShow, GetLayout)
+and stays on the bus SECONDS without opening it. Holds when every
 LABEL is a top-level entry and no entry other than a separator is blank. A
 LABEL ending in ":" names a submenu whose label starts with it and whose
 entries are values to choose from, exactly one of them checked. --click
@@ -85,7 +87,11 @@ def check(items, expected):
     return not faults
 
 
-def main(pid, expected, click):
+def send(menu, item, event):
+    menu.Event(item, event, dbus.String("", variant_level=1), dbus.UInt32(0), dbus_interface=MENU)
+
+
+def main(pid, expected, click, open_for, peek):
     bus = dbus.SessionBus()
     deadline = time.monotonic() + 20
     found = None
@@ -107,6 +113,11 @@ def main(pid, expected, click):
     items = entries(layout)
     show(items)
     ok = check(items, expected)
+    if peek is not None:
+        time.sleep(peek)
+        return ok
+    send(menu, 0, "opened")
+    time.sleep(open_for)
     if click:
         where, _, value = click.rpartition(">")
         choices = submenu(items, where) if where else items
@@ -114,11 +125,9 @@ def main(pid, expected, click):
         if target is None:
             print(f"FAULT: no entry {click!r} to click")
             return False
-        menu.Event(target.id, "clicked", dbus.String("", variant_level=1), dbus.UInt32(0),
-                   dbus_interface=MENU)
+        send(menu, target.id, "clicked")
     try:
-        menu.Event(0, "closed", dbus.String("", variant_level=1), dbus.UInt32(0),
-                   dbus_interface=MENU)
+        send(menu, 0, "closed")
     except dbus.DBusException:
         pass  # a click on "Quit" may have ended the program already
     return ok
@@ -129,8 +138,11 @@ if __name__ == "__main__":
         print(__doc__, file=sys.stderr)
         sys.exit(2)
     args = sys.argv[2:]
-    click = None
-    if "--click" in args:
-        at = args.index("--click")
-        click, args = args[at + 1], args[:at] + args[at + 2:]
-    sys.exit(0 if main(int(sys.argv[1]), args, click) else 1)
+    options = {}
+    for option in ("--click", "--open-for", "--peek-for"):
+        if option in args:
+            at = args.index(option)
+            options[option], args = args[at + 1], args[:at] + args[at + 2:]
+    peek = options.get("--peek-for")
+    sys.exit(0 if main(int(sys.argv[1]), args, options.get("--click"),
+                       float(options.get("--open-for", 0)), None if peek is None else float(peek)) else 1)
