@@ -8,6 +8,7 @@
 #include "ui/menu_builder.h"
 #include "ui/status_item.h"
 #include "ui/ticker_controller.h"
+#include "ui/top_bar_ticker.h"
 #include "ui/tray_icon.h"
 
 #include <QApplication>
@@ -50,6 +51,7 @@ void AppDelegate::setup()
         [this] { return trayMenu(); }, [ticker] { return ticker->menuNeedsUpdate(); }});
     m_trayIcon->setToolTip(m_strip->description());
     connectTray();
+    placeTicker();
 
     QObject::connect(m_strip.get(), &StatusItem::activated, ticker, [this] { popUpMenu(); });
     QObject::connect(
@@ -98,10 +100,29 @@ void AppDelegate::connectTray()
             else if (command == MenuRow::Command::Speed)
                 ticker->speedChanged(value);
         });
+    QObject::connect(tray, &TrayIcon::hostChanged, ticker, [this] { placeTicker(); });
     QObject::connect(tray, &TrayIcon::menuRequested, ticker, [this](QPoint position) {
         if (!menu()->isVisible())
             m_menu->popup(position);
     });
+}
+
+void AppDelegate::placeTicker()
+{
+    TickerController *ticker = m_ticker.get();
+    if (!m_trayIcon->drawsLabels()) {
+        m_trayIcon->setLabel({}, {});
+        ticker->showOnStrip();
+        return;
+    }
+    if (ticker->isInTopBar())
+        return;
+    ticker->showInTopBar(
+        [this, ticker](const QString &page, const QString &guide) {
+            m_trayIcon->setLabel(page, guide);
+            m_trayIcon->setToolTip(ticker->model().text());
+        },
+        &TopBarTicker::charactersIn);
 }
 
 void AppDelegate::setMenuOpen(OpenMenu menu, bool open)

@@ -48,6 +48,8 @@ private:
     enum class OpenMenu { Widget = 1, Host = 2 };
     void setMenuOpen(OpenMenu menu, bool open);
     void connectTray();
+    // The ticker in the top bar where the tray host draws labels, else on the strip.
+    void placeTicker();
     void setup();
     std::unique_ptr<QMenu> makeMenu(MenuBuilder::SliderForm form);
     void popUpMenu();

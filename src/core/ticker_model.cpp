@@ -58,18 +58,24 @@ bool TickerModel::restart()
     return true;
 }
 
+bool TickerModel::showNextPaper()
+{
+    if (m_displayPapers.isEmpty())
+        return false;
+    m_currentIndex = (m_currentIndex + 1) % m_displayPapers.size();
+    setupLabelForCurrentPaper();
+    return true;
+}
+
 bool TickerModel::tick(double step)
 {
     m_x -= step;
     // Strictly past the left edge: a right edge at exactly 0 is not yet finished.
-    if (m_x + m_textWidth < 0) {
-        if (!m_displayPapers.isEmpty())
-            m_currentIndex = (m_currentIndex + 1) % m_displayPapers.size();
+    // A message that has left with no paper to follow: nothing can move until
+    // the next restart.
+    if (m_x + m_textWidth < 0 && !showNextPaper()) {
         setupLabelForCurrentPaper();
-        // A message that has left with no paper to follow: nothing can move
-        // until the next restart.
-        if (m_displayPapers.isEmpty())
-            m_idle = true;
+        m_idle = true;
     }
     return !m_idle;
 }

@@ -47,6 +47,9 @@ public:
     // Pause while the menu is open; restart() then changes no position.
     void setPaused(bool paused) { m_paused = paused; }
     bool isPaused() const { return m_paused; }
+    // The next paper on display, cyclically, put at the right edge; false when
+    // there is none (a message stays).
+    bool showNextPaper();
     // Restart for the current paper unless paused; true when a driver should run.
     bool restart();
     // True once a message has left the strip with no paper to follow.

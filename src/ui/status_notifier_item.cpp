@@ -95,7 +95,7 @@ void StatusNotifierItem::registerWithWatcher()
 bool StatusNotifierItem::hostDrawsLabels() const
 {
     QDBusConnectionInterface *names = m_bus.interface();
-    if (!names)
+    if (!names || !watcherPresent(m_bus))
         return false;
     for (const QString &host : labellingHosts)
         if (names->isServiceRegistered(host).value())

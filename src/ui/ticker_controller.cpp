@@ -3,6 +3,7 @@
 #include "core/preferences.h"
 #include "ui/frame_driver.h"
 #include "ui/status_item.h"
+#include "ui/top_bar_ticker.h"
 
 TickerController::TickerController(
     Preferences &preferences, StatusItem &strip, LoginItem &loginItem, FrameClock *clock)
@@ -56,15 +57,46 @@ void TickerController::showErrorMessage(const QString &message)
 void TickerController::stopTicker()
 {
     m_frameDriver.reset();
+    if (m_topBar)
+        m_topBar->stop();
 }
 
 void TickerController::startTicker()
 {
     stopTicker();
-    if (m_model.restart())
+    if (!m_model.restart()) {
+        show();
+        return;
+    }
+    if (m_topBar)
+        m_topBar->start();
+    else
         m_frameDriver = std::make_unique<FrameDriver>(
             m_clock, [this](std::int64_t frames) { return advance(frames); });
     show();
+}
+
+void TickerController::showInTopBar(
+    std::function<void(const QString &page, const QString &guide)> label,
+    std::function<int(double width)> characters)
+{
+    stopTicker();
+    m_labelCharacters = std::move(characters);
+    m_topBar
+        = std::make_unique<TopBarTicker>(m_model, std::move(label), [this] { return m_speed; });
+    m_topBar->setWidth(m_labelCharacters(m_preferences.tickerWidth()));
+    m_strip.hide();
+    startTicker();
+}
+
+void TickerController::showOnStrip()
+{
+    if (!m_topBar)
+        return;
+    stopTicker();
+    m_topBar.reset();
+    m_strip.show();
+    startTicker();
 }
 
 std::int64_t TickerController::advance(std::int64_t frames)
@@ -78,7 +110,8 @@ std::int64_t TickerController::advance(std::int64_t frames)
 
 void TickerController::show()
 {
-    m_strip.showLabel(m_model.text(), m_model.x());
+    if (!m_topBar) // the label shows pages as they turn, not per frame
+        m_strip.showLabel(m_model.text(), m_model.x());
 }
 
 void TickerController::widthChanged(double value)
@@ -91,6 +124,8 @@ void TickerController::widthChanged(double value)
     m_strip.setContainerFrame(container);
     // The moving title goes on from its x; the next one starts at the new edge.
     m_model.setContainerWidth(container.width());
+    if (m_topBar)
+        m_topBar->setWidth(m_labelCharacters(m_preferences.tickerWidth()));
 }
 
 void TickerController::speedChanged(double value)

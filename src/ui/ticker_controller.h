@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -15,6 +16,7 @@ class LoginItem;
 class Preferences;
 class QAction;
 class StatusItem;
+class TopBarTicker;
 
 // The object behind the top-bar presence: drives the ticker's model with a
 // frame driver and shows it on the strip, restarts it when the papers, the
@@ -64,6 +66,13 @@ public:
     bool setLaunchAtLogin(bool on);
     void quitApp() { Q_EMIT quitRequested(); }
 
+    // Where the host draws the item's label, the ticker shows there and the strip
+    // hides; `characters` tells how many characters a width in pixels holds.
+    void showInTopBar(std::function<void(const QString &page, const QString &guide)> label,
+        std::function<int(double width)> characters);
+    void showOnStrip();
+    bool isInTopBar() const { return m_topBar != nullptr; }
+
     const TickerModel &model() const { return m_model; }
     bool isFrameDriverRunning() const;
 
@@ -87,6 +96,8 @@ private:
     FrameClock &m_clock;
     double m_speed;
     std::unique_ptr<FrameDriver> m_frameDriver;
+    std::unique_ptr<TopBarTicker> m_topBar;
+    std::function<int(double width)> m_labelCharacters;
     // The paper the menu last described: the title line opens this one, even
     // if a fetch has replaced the list since.
     std::optional<Paper> m_describedPaper;

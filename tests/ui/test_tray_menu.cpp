@@ -1,6 +1,7 @@
 // The menu a tray host is given over D-Bus, and when a host's menu pauses the
 // ticker: only between its own "opened" and "closed", never for good.
 #include "core/host_menu_pause.h"
+#include "core/label_pages.h"
 #include "core/menu_description.h"
 #include "core/ticker_model.h"
 #include "support/fake_timers.h"
@@ -13,6 +14,35 @@ class TestTrayMenu : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void labelPages_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QStringList>("pages");
+        const QString e(QChar(0x2026));
+        QTest::newRow("fits") << u"Tolls and Wages"_qs << 20 << QStringList {u"Tolls and Wages"_qs};
+        QTest::newRow("between words")
+            << u"Harbour Tolls and  Inland Warehousing"_qs << 16
+            << QStringList {u"Harbour Tolls"_qs + e, u"and Inland"_qs + e, u"Warehousing"_qs};
+        QTest::newRow("a word longer than a page")
+            << u"Supercalifragilistic"_qs << 10
+            << QStringList {u"Supercali"_qs + e, u"fragilist"_qs + e, u"ic"_qs};
+        QTest::newRow("never narrower than the minimum")
+            << u"Credit Cycles"_qs << 0 << QStringList {u"Credit"_qs + e, u"Cycles"_qs};
+    }
+    void labelPages()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, width);
+        QFETCH(QStringList, pages);
+        QCOMPARE(LabelPages::split(text, width), pages);
+        for (const QString &page : pages)
+            QVERIFY(page.size() <= std::max(width, LabelPages::minimumWidth));
+        // Seconds apart at the default speed and at the fastest: a host redraws at each change.
+        QCOMPARE(LabelPages::dwell(0.8), std::chrono::milliseconds(3500));
+        QCOMPARE(LabelPages::dwell(5.0), std::chrono::milliseconds(2500));
+    }
+
     void pausesOnlyWhileAHostShowsTheMenu()
     {
         FakeTimers timers;
