@@ -53,20 +53,39 @@ void SourceCheck::checkNext()
         return;
     }
     const Journal &journal = m_journals[m_next];
-    const QUrl url = CrossrefQuery::latest(m_api, journal.issns, m_mailto);
+    if (journal.issns.isEmpty()) {
+        finishJournal(journal);
+        return checkNext();
+    }
+    // One ISSN at a time: asked together, a wrong one hides behind a right one.
+    const QUrl url = CrossrefQuery::latest(m_api, {journal.issns[m_issn]}, m_mailto);
     m_client.get(url, [this, journal](const CrossrefClient::Answer &answer) {
-        ++m_next;
         const CrossrefPageResult parsed = answer.ok
             ? parseWorksPage(answer.body)
             : CrossrefPageResult {std::nullopt, answer.error};
         if (!parsed.page) {
-            ++m_failed;
-            m_out << labelsOf(journal) << u": could not ask: "_qs << parsed.error << Qt::endl;
+            m_error = parsed.error;
         } else if (parsed.page->items.isEmpty()) {
-            ++m_silent;
-            m_out << labelsOf(journal) << u": nothing for ISSN "_qs << journal.issns.join(u", "_qs)
-                  << Qt::endl;
+            m_silentIssns.append(journal.issns[m_issn]);
         }
+        if (++m_issn >= journal.issns.size())
+            finishJournal(journal);
         checkNext();
     });
+}
+
+void SourceCheck::finishJournal(const Journal &journal)
+{
+    if (!m_error.isEmpty()) {
+        ++m_failed;
+        m_out << labelsOf(journal) << u": could not ask: "_qs << m_error << Qt::endl;
+    } else if (!m_silentIssns.isEmpty()) {
+        ++m_silent;
+        m_out << labelsOf(journal) << u": nothing for ISSN "_qs << m_silentIssns.join(u", "_qs)
+              << Qt::endl;
+    }
+    ++m_next;
+    m_issn = 0;
+    m_silentIssns.clear();
+    m_error.clear();
 }

@@ -246,14 +246,18 @@ private Q_SLOTS:
 
     void checkListsTheSilentLabels()
     {
-        m_server->enqueue(Response::ok(kNoWorks)); // AER's ISSNs answer nothing
+        // AER's print ISSN answers, its online one nothing: each ISSN is asked alone.
+        m_server->enqueue(Response::ok(recorded("works-page2.json")));
+        m_server->enqueue(Response::ok(kNoWorks));
         m_server->setDefaultResponse(Response::ok(recorded("works-page2.json")));
         SourceCheck check(
             readSources(m_options.sourcesPath).sources, m_server->url(), m_options.client, m_out);
         QCOMPARE(finish(check), 1);
         // The disabled journal is asked too: a check is how to learn whether to enable it.
-        QCOMPARE(m_server->requestCount(), 4);
-        QVERIFY2(m_text.startsWith(u"AER Forthcoming: nothing for ISSN 0002-8282, 1944-7981\n"_qs),
+        QCOMPARE(m_server->requestCount(), 8);
+        QVERIFY(QByteArray::fromPercentEncoding(m_server->lastRequestHead())
+                    .contains("filter=issn:1468-0297,type:"));
+        QVERIFY2(m_text.startsWith(u"AER Forthcoming: nothing for ISSN 1944-7981\n"_qs),
             qPrintable(m_text));
         QCOMPARE(m_text.count(u"nothing for"_qs), 1);
     }
