@@ -76,6 +76,7 @@ CrossrefRecord recordOf(element item)
     record.type = stringAt(item, "type");
     record.title = firstStringAt(item, "title");
     record.subtitle = firstStringAt(item, "subtitle");
+    record.containerTitle = firstStringAt(item, "container-title");
     record.volume = stringAt(item, "volume");
     record.publishedOnline = dateAt(item, "published-online");
     record.created = dateAt(item, "created");

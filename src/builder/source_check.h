@@ -10,8 +10,8 @@
 #include <functional>
 
 // --check: asks for the most recent work of each ISSN of each journal and lists
-// the labels with an ISSN that answers nothing, so a wrong or retired ISSN shows
-// before it costs papers.
+// the labels with an ISSN that answers nothing, or whose ISSNs answer with works
+// of different journals, so a wrong or retired ISSN shows before it costs papers.
 class SourceCheck : public QObject
 {
     Q_OBJECT
@@ -37,6 +37,7 @@ private:
     qsizetype m_next = 0; // the journal being asked
     qsizetype m_issn = 0; // its ISSN being asked
     QStringList m_silentIssns; // its ISSNs that answered nothing so far
+    QList<std::pair<QString, QString>> m_answers; // its other ISSNs, each with its work's journal
     QString m_error; // why one of its ISSNs could not be asked
     int m_silent = 0;
     int m_failed = 0;
