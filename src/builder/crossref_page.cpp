@@ -22,14 +22,31 @@ QString stringAt(element object, std::string_view key)
     return text(value);
 }
 
-// The first string of an array member ("title": ["..."]).
+// The first non-blank string of an array member ("title": ["", "..."]).
 QString firstStringAt(element object, std::string_view key)
 {
     simdjson::dom::array array;
-    if (object[key].get(array) != simdjson::SUCCESS || array.size() == 0)
+    if (object[key].get(array) != simdjson::SUCCESS)
         return {};
-    std::string_view value;
-    return array.at(0).get(value) == simdjson::SUCCESS ? text(value) : QString();
+    for (element entry : array) {
+        std::string_view value;
+        if (entry.get(value) == simdjson::SUCCESS && !text(value).trimmed().isEmpty())
+            return text(value);
+    }
+    return {};
+}
+
+// Whether an "update-to" entry makes the record a notice about another work.
+// A new version of the record's own DOI is the paper itself, reissued.
+bool isNoticeOfAnother(element update, const QString &ownDoi)
+{
+    static const QStringList notices {u"correction"_qs, u"erratum"_qs, u"corrigendum"_qs,
+        u"retraction"_qs, u"partial retraction"_qs, u"withdrawal"_qs, u"removal"_qs,
+        u"expression of concern"_qs, u"addendum"_qs, u"clarification"_qs};
+    const QString type
+        = stringAt(update, "type").toLower().replace(u'_', u' ').replace(u'-', u' ').trimmed();
+    const QString doi = stringAt(update, "DOI");
+    return notices.contains(type) && doi.compare(ownDoi, Qt::CaseInsensitive) != 0;
 }
 
 // {"date-parts": [[2026, 11, 3]]} as "2026-11-03"; [[2026, 11]] stays "2026-11".
@@ -59,12 +76,15 @@ CrossrefRecord recordOf(element item)
     record.type = stringAt(item, "type");
     record.title = firstStringAt(item, "title");
     record.subtitle = firstStringAt(item, "subtitle");
+    record.containerTitle = firstStringAt(item, "container-title");
     record.volume = stringAt(item, "volume");
     record.publishedOnline = dateAt(item, "published-online");
     record.created = dateAt(item, "created");
     record.issued = dateAt(item, "issued");
     simdjson::dom::array array;
-    record.updatesAnother = item["update-to"].get(array) == simdjson::SUCCESS && array.size() > 0;
+    if (item["update-to"].get(array) == simdjson::SUCCESS)
+        for (element update : array)
+            record.updatesAnother = record.updatesAnother || isNoticeOfAnother(update, record.doi);
     if (item["ISSN"].get(array) == simdjson::SUCCESS) {
         for (element issn : array) {
             std::string_view value;

@@ -21,6 +21,7 @@ struct CrossrefRecord
     QString type;
     QString title; // first title, raw (may hold markup)
     QString subtitle; // first subtitle, raw
+    QString containerTitle; // the journal's name, raw
     QList<Author> authors;
     QStringList issns;
     QString volume;

@@ -41,7 +41,7 @@ QUrl CrossrefQuery::works(const QUrl &api, const QStringList &issns, QDate from,
 QUrl CrossrefQuery::latest(const QUrl &api, const QStringList &issns, const QString &mailto)
 {
     return worksUrl(api,
-        {{u"filter"_qs, issnFilter(issns)}, {u"select"_qs, u"DOI,created"_qs},
+        {{u"filter"_qs, issnFilter(issns)}, {u"select"_qs, u"DOI,created,container-title"_qs},
             {u"sort"_qs, u"created"_qs}, {u"order"_qs, u"desc"_qs}, {u"rows"_qs, u"1"_qs},
             {u"mailto"_qs, mailto}});
 }

@@ -18,7 +18,7 @@ constexpr int rowsPerPage = 1000;
 // Journal articles of `issns` first deposited on or after `from`, one page from `cursor`.
 QUrl works(const QUrl &api, const QStringList &issns, QDate from, int rows, const QString &cursor,
     const QString &mailto);
-// The most recently deposited journal article of `issns`, if any.
+// The most recently deposited journal article of `issns`, if any, with its journal's name.
 QUrl latest(const QUrl &api, const QStringList &issns, const QString &mailto);
 // Journals in groups of at most `size`, in order.
 QList<QList<Journal>> batches(const QList<Journal> &journals, int size);

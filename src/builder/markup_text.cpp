@@ -18,7 +18,7 @@ const QSet<QString> &knownElements()
         u"mroot"_qs, u"mstyle"_qs, u"mover"_qs, u"munder"_qs, u"munderover"_qs, u"mspace"_qs,
         u"mfenced"_qs, u"mpadded"_qs, u"mphantom"_qs, u"mtable"_qs, u"mtr"_qs, u"mtd"_qs,
         u"menclose"_qs, u"mmultiscripts"_qs, u"mprescripts"_qs, u"none"_qs, u"semantics"_qs,
-        u"annotation"_qs, u"annotation-xml"_qs, u"tex-math"_qs, u"alternatives"_qs};
+        u"annotation"_qs, u"annotation-xml"_qs, u"tex-math"_qs, u"alternatives"_qs, u"subtitle"_qs};
     return names;
 }
 
@@ -32,6 +32,12 @@ bool isAlternative(const QString &name)
 bool isBreak(const QString &name)
 {
     return name == u"br"_qs || name == u"p"_qs || name == u"title"_qs;
+}
+
+// Formulas: set apart from a word they are glued to.
+bool isFormula(const QString &name)
+{
+    return name == u"math"_qs || name == u"inline-formula"_qs || name == u"disp-formula"_qs;
 }
 
 struct Tag
@@ -83,11 +89,17 @@ std::optional<Tag> tagAt(const QString &text, qsizetype at)
 
 } // namespace
 
-QString plainText(const QString &markup)
+QString plainText(const QString &raw)
 {
+    // Some publishers deposit their markup escaped (&lt;i&gt;): decoded first, it
+    // is markup like any other. Decoding is one pass, so "&amp;lt;" stays "&lt;".
+    const QString markup = decodeEntities(raw);
     QString out;
     out.reserve(markup.size());
     int dropping = 0; // depth inside elements whose content is dropped
+    bool apart = false; // a formula starts or ended here: a word beside it gets a space
+    // Where each open <mmultiscripts> began in `out`, and where its prescripts did.
+    QList<std::pair<qsizetype, qsizetype>> scripts;
     for (qsizetype i = 0; i < markup.size();) {
         if (markup[i] == u'<' && markup.sliced(i).startsWith(u"<!--"_qs)) {
             const qsizetype end = markup.indexOf(u"-->"_qs, i + 4);
@@ -98,8 +110,13 @@ QString plainText(const QString &markup)
         }
         const std::optional<Tag> tag = markup[i] == u'<' ? tagAt(markup, i) : std::nullopt;
         if (!tag) {
-            if (dropping == 0)
+            if (dropping == 0) {
+                if (apart && markup[i].isLetterOrNumber() && !out.isEmpty()
+                    && out.back().isLetterOrNumber())
+                    out += u' ';
+                apart = false;
                 out += markup[i];
+            }
             ++i;
             continue;
         }
@@ -108,9 +125,33 @@ QString plainText(const QString &markup)
             dropping = std::max(0, dropping + (tag->closing ? -1 : 1));
         if (isBreak(tag->name))
             out += u' ';
+        if (isFormula(tag->name))
+            apart = true;
+        if (tag->name == u"subtitle"_qs && !tag->closing) {
+            while (!out.isEmpty() && out.back().isSpace())
+                out.chop(1);
+            if (!out.isEmpty())
+                out += out.back() == u':' ? u" "_qs : u": "_qs;
+        }
+        // A nuclide reads 153Tb: prescripts go before their base.
+        if (tag->name == u"mmultiscripts"_qs && !selfClosing) {
+            if (!tag->closing) {
+                scripts.append({out.size(), -1});
+            } else if (!scripts.isEmpty()) {
+                auto [base, pre] = scripts.takeLast();
+                if (pre > out.size())
+                    pre = -1; // the text shrank under it: leave the order alone
+                while (pre >= 0 && base < pre && out[base].isSpace())
+                    ++base; // the space before the formula stays before it
+                if (pre >= 0 && base <= pre)
+                    out = out.left(base) + out.sliced(pre) + out.sliced(base, pre - base);
+            }
+        } else if (tag->name == u"mprescripts"_qs && !scripts.isEmpty()) {
+            scripts.back().second = out.size();
+        }
         i = tag->end;
     }
-    return decodeEntities(out).simplified();
+    return out.simplified();
 }
 
 QString decodeEntities(const QString &text)

@@ -12,7 +12,10 @@ std::optional<FeedItem> RecordNormaliser::normalise(const CrossrefRecord &record
     const QString title = RecordNormaliser::title(record);
     if (title.isEmpty() || isNonPaper(title))
         return std::nullopt;
-    const bool hasVolume = !record.volume.trimmed().isEmpty();
+    // Volume is free text, and some deposits spell a missing one "null".
+    const QString volume = record.volume.trimmed();
+    const bool hasVolume
+        = !volume.isEmpty() && volume.compare(u"null"_qs, Qt::CaseInsensitive) != 0;
     for (const Source &source : m_journal.sources) {
         if (!source.takes(hasVolume))
             continue;
@@ -47,7 +50,15 @@ QString RecordNormaliser::authors(const CrossrefRecord &record)
 
 QString RecordNormaliser::date(const CrossrefRecord &record)
 {
-    for (const QString *date : {&record.publishedOnline, &record.created, &record.issued}) {
+    // Some publishers deposit a year alone beside a full date elsewhere: the
+    // first full date wins, a partial one only when none is full.
+    const std::initializer_list<const QString *> dates {
+        &record.publishedOnline, &record.created, &record.issued};
+    for (const QString *date : dates) {
+        if (date->size() == 10)
+            return *date;
+    }
+    for (const QString *date : dates) {
         if (!date->isEmpty())
             return *date;
     }

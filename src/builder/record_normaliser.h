@@ -28,7 +28,8 @@ public:
 
     static QString title(const CrossrefRecord &record);
     static QString authors(const CrossrefRecord &record);
-    // published-online, else created, else issued.
+    // The first full date of published-online, created and issued; else the
+    // first partial one.
     static QString date(const CrossrefRecord &record);
     static QString link(const QString &doi);
     // Errata, retractions, front and back matter, issue information, boards.

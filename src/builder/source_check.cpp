@@ -2,6 +2,10 @@
 
 #include "builder/crossref_page.h"
 #include "builder/crossref_query.h"
+#include "builder/markup_text.h"
+
+#include <QRegularExpression>
+#include <QSet>
 
 #include <QTimer>
 
@@ -13,6 +17,16 @@ QList<Journal> allJournals(QList<Source> sources)
     for (Source &source : sources)
         source.enabled = true;
     return journalsOf(sources);
+}
+
+// Whether the journals named in answers differ beyond case, markup and a leading "The".
+bool namesAnotherJournal(const QList<std::pair<QString, QString>> &answers)
+{
+    static const QRegularExpression article(u"^the\\s+"_qs);
+    QSet<QString> names;
+    for (const auto &[issn, title] : answers)
+        names.insert(plainText(title).toLower().remove(article));
+    return names.size() > 1;
 }
 
 QString labelsOf(const Journal &journal)
@@ -43,8 +57,8 @@ void SourceCheck::start()
 void SourceCheck::checkNext()
 {
     if (m_next >= m_journals.size() || m_client.gaveUp()) {
-        m_out << u"quillet-feed: checked %1 journals: %2 answered nothing, %3 could not be asked"_qs
-                     .arg(m_next)
+        m_out << u"quillet-feed: checked %1 journals: %2 with an ISSN that answered nothing or for "
+                 u"another journal, %3 could not be asked"_qs.arg(m_next)
                      .arg(m_silent)
                      .arg(m_failed + (m_journals.size() - m_next))
               << Qt::endl;
@@ -53,20 +67,50 @@ void SourceCheck::checkNext()
         return;
     }
     const Journal &journal = m_journals[m_next];
-    const QUrl url = CrossrefQuery::latest(m_api, journal.issns, m_mailto);
+    if (journal.issns.isEmpty()) {
+        finishJournal(journal);
+        return checkNext();
+    }
+    // One ISSN at a time: asked together, a wrong one hides behind a right one.
+    const QUrl url = CrossrefQuery::latest(m_api, {journal.issns[m_issn]}, m_mailto);
     m_client.get(url, [this, journal](const CrossrefClient::Answer &answer) {
-        ++m_next;
         const CrossrefPageResult parsed = answer.ok
             ? parseWorksPage(answer.body)
             : CrossrefPageResult {std::nullopt, answer.error};
         if (!parsed.page) {
-            ++m_failed;
-            m_out << labelsOf(journal) << u": could not ask: "_qs << parsed.error << Qt::endl;
+            m_error = parsed.error;
         } else if (parsed.page->items.isEmpty()) {
-            ++m_silent;
-            m_out << labelsOf(journal) << u": nothing for ISSN "_qs << journal.issns.join(u", "_qs)
-                  << Qt::endl;
+            m_silentIssns.append(journal.issns[m_issn]);
+        } else {
+            m_answers.append({journal.issns[m_issn], parsed.page->items.front().containerTitle});
         }
+        if (++m_issn >= journal.issns.size())
+            finishJournal(journal);
         checkNext();
     });
+}
+
+void SourceCheck::finishJournal(const Journal &journal)
+{
+    if (!m_error.isEmpty()) {
+        ++m_failed;
+        m_out << labelsOf(journal) << u": could not ask: "_qs << m_error << Qt::endl;
+    } else if (!m_silentIssns.isEmpty()) {
+        ++m_silent;
+        m_out << labelsOf(journal) << u": nothing for ISSN "_qs << m_silentIssns.join(u", "_qs)
+              << Qt::endl;
+    } else if (namesAnotherJournal(m_answers)) {
+        // An ISSN that belongs to another journal would bring its papers in under this label.
+        ++m_silent;
+        QStringList answers;
+        for (const auto &[issn, title] : std::as_const(m_answers))
+            answers.append(issn + u" \""_qs + plainText(title) + u'"');
+        m_out << labelsOf(journal) << u": ISSNs answer for different journals: "_qs
+              << answers.join(u", "_qs) << Qt::endl;
+    }
+    ++m_next;
+    m_issn = 0;
+    m_silentIssns.clear();
+    m_answers.clear();
+    m_error.clear();
 }

@@ -9,8 +9,9 @@
 
 #include <functional>
 
-// --check: asks for each journal's most recent work and lists the labels whose
-// ISSNs answer nothing, so a wrong or retired ISSN shows before it costs papers.
+// --check: asks for the most recent work of each ISSN of each journal and lists
+// the labels with an ISSN that answers nothing, or whose ISSNs answer with works
+// of different journals, so a wrong or retired ISSN shows before it costs papers.
 class SourceCheck : public QObject
 {
     Q_OBJECT
@@ -26,13 +27,18 @@ public:
 
 private:
     void checkNext();
+    void finishJournal(const Journal &journal);
 
     QList<Journal> m_journals;
     QUrl m_api;
     QTextStream &m_out;
     QString m_mailto;
     CrossrefClient m_client;
-    qsizetype m_next = 0;
+    qsizetype m_next = 0; // the journal being asked
+    qsizetype m_issn = 0; // its ISSN being asked
+    QStringList m_silentIssns; // its ISSNs that answered nothing so far
+    QList<std::pair<QString, QString>> m_answers; // its other ISSNs, each with its work's journal
+    QString m_error; // why one of its ISSNs could not be asked
     int m_silent = 0;
     int m_failed = 0;
 };
