@@ -45,7 +45,15 @@ int main(int argc, char *argv[])
     }
 
     StripAccessible::install();
-    QApplication app(argc, argv);
+    // Qt would read options of its own (-platform, -stylesheet, -display) from
+    // the command line; the program reads none, so Qt gets only its name.
+    char programName[] = "quillet";
+    char *qtArgv[] = {argc > 0 ? argv[0] : programName, nullptr};
+    int qtArgc = 1;
+    // A platform plugin that is missing or cannot start ends in qFatal and an abort.
+    StartupGuard::reportUnusablePlatform();
+    QApplication app(qtArgc, qtArgv);
+    StartupGuard::endPlatformReport();
     QApplication::setApplicationName(QStringLiteral("Quillet"));
     QApplication::setOrganizationName(QStringLiteral("Quillet"));
 

@@ -1,15 +1,22 @@
 #include "app/startup_guard.h"
 
+#include "core/diagnostics.h"
+
 #include <QByteArrayList>
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <QSysInfo>
 
 #include <xcb/xcb.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -74,6 +81,32 @@ Display waylandDisplay()
     return {QStringLiteral("wayland-") + shown, {}};
 }
 
+QtMessageHandler previousHandler = nullptr;
+
+// Whether the lock names a process of this host that is still there. A lock too
+// new to judge may be one that another start is writing at this moment.
+bool ownerIsAlive(const QString &lockFile)
+{
+    QFile file(lockFile);
+    const QByteArray text = file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
+    const QList<QByteArray> lines = text.split('\n');
+    bool isNumber = false;
+    const qint64 pid = lines.constFirst().toLongLong(&isNumber);
+    if (!isNumber || pid <= 0 || lines.size() < 3) {
+        const qint64 age = QFileInfo(file).lastModified().msecsTo(QDateTime::currentDateTime());
+        return std::abs(age) < 2000;
+    }
+    // Qt writes the host's name, then its machine id: either names this host
+    // (the name may have changed since the lock was written).
+    const QByteArray host = lines.at(2);
+    const bool thisHost = host.isEmpty() || host == QSysInfo::machineHostName().toUtf8()
+        || (lines.size() > 3 && !lines.at(3).isEmpty()
+            && lines.at(3) == QSysInfo::machineUniqueId());
+    if (!thisHost)
+        return false;
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
 } // namespace
 
 void reopenClosedStandardStreams()
@@ -127,6 +160,28 @@ QString lockPath(const Display &display)
     return folder + QStringLiteral("/quillet-") + name + QStringLiteral(".lock");
 }
 
+void reportUnusablePlatform()
+{
+    previousHandler = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext &context, const QString &message) {
+            if (type != QtFatalMsg) {
+                if (previousHandler)
+                    previousHandler(type, context, message);
+                return;
+            }
+            const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+            Diagnostics::log(QStringLiteral("No display to show the strip on: Qt's platform "
+                                            "plugin \"%1\" is missing or cannot start")
+                                 .arg(platform.isEmpty() ? QStringLiteral("xcb") : platform));
+            std::_Exit(1);
+        });
+}
+
+void endPlatformReport()
+{
+    qInstallMessageHandler(previousHandler);
+}
+
 bool claimDisplay(QLockFile &lock)
 {
     // A running Quillet holds its lock for days: only an owner that is gone
@@ -134,6 +189,13 @@ bool claimDisplay(QLockFile &lock)
     lock.setStaleLockTime(0);
     if (lock.fileName().isEmpty())
         return true;
+    if (lock.tryLock(0) || lock.error() != QLockFile::LockFailedError)
+        return true;
+    // Qt counts a lock as stale only when it can read an owner of this host that
+    // is gone: an emptied or garbled lock, or another host's, would block for good.
+    if (ownerIsAlive(lock.fileName()))
+        return false;
+    lock.removeStaleLockFile();
     return lock.tryLock(0) || lock.error() != QLockFile::LockFailedError;
 }
 

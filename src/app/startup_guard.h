@@ -24,10 +24,18 @@ struct Display
 // need no display server (offscreen, for tests) count as their own display.
 Display findDisplay();
 
+// Between these two calls (around the application object's construction), a
+// fatal message from Qt, which there means the platform plugin is missing or
+// cannot start, ends the program with status 1 and one line saying so, instead
+// of an abort.
+void reportUnusablePlatform();
+void endPlatformReport();
+
 // Takes the lock that allows one strip per user and display, kept in the
-// user's runtime folder. A lock left by a process that is gone is taken over.
-// False only when a running Quillet holds it; when no lock can be made at all,
-// starting is not refused.
+// user's runtime folder. Only a lock whose owner is alive on this host counts:
+// one left by a process that is gone, emptied, unreadable or written on another
+// host is taken over. False only when a running Quillet holds it; when no lock
+// can be made at all, starting is not refused.
 bool claimDisplay(QLockFile &lock);
 QString lockPath(const Display &display);
 

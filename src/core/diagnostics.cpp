@@ -9,6 +9,13 @@ namespace Diagnostics {
 
 namespace {
 constexpr char Hex[] = "0123456789ABCDEF";
+
+// Marks, embeddings, overrides and isolates: they can make a line read backwards.
+bool isBidiControl(char16_t u)
+{
+    return u == 0x200E || u == 0x200F || (u >= 0x202A && u <= 0x202E)
+        || (u >= 0x2066 && u <= 0x2069);
+}
 } // namespace
 
 QString escaped(QStringView text)
@@ -29,9 +36,11 @@ QString escaped(QStringView text)
             out += QLatin1String("\\x");
             out += QLatin1Char(Hex[u >> 4]);
             out += QLatin1Char(Hex[u & 0xF]);
-        } else if (u == 0x2028 || u == 0x2029)
-            out += u == 0x2028 ? QLatin1String("\\u2028") : QLatin1String("\\u2029");
-        else
+        } else if (u == 0x2028 || u == 0x2029 || isBidiControl(u)) {
+            out += QLatin1String("\\u");
+            for (int shift = 12; shift >= 0; shift -= 4)
+                out += QLatin1Char(Hex[(u >> shift) & 0xF]);
+        } else
             out += c;
     }
     return out;

@@ -11,9 +11,9 @@ namespace Diagnostics {
 // one event on one line and leaves nothing for a terminal to interpret.
 void log(QStringView text);
 
-// Control characters (C0, DEL, C1) and line or paragraph separators written as
-// visible escapes (\n, \r, \t, \xHH, \u2028, \u2029), and a backslash as \\, so
-// an escape in the text cannot pass for one made here.
+// Control characters (C0, DEL, C1), line or paragraph separators and
+// bidirectional controls written as visible escapes (\n, \r, \t, \xHH, \uHHHH),
+// and a backslash as \\, so an escape in the text cannot pass for one made here.
 QString escaped(QStringView text);
 
 } // namespace Diagnostics

@@ -166,9 +166,17 @@ LoginItem::Result LoginItem::registerItem()
                 .arg(dir, QString::fromStdString(error.message()))};
 
     const QString path = desktopFilePath();
+    if (QFileInfo(path).isFile() && !isManaged(path))
+        return {false,
+            QStringLiteral("Left %1 in place: Quillet did not write it; it decides what starts "
+                           "at login")
+                .arg(path)};
     QSaveFile file(path);
     const QByteArray content = desktopEntry(program);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
+    // Unbuffered: a buffered write fails only in the flush inside commit(), which
+    // QSaveFile does not check, and a full disk would leave an empty entry.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+        || file.write(content) != content.size() || !file.commit())
         return {false, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString())};
     return {true, {}};
 }
@@ -204,7 +212,9 @@ bool LoginItem::apply(bool on, Preferences &preferences)
     if (result.ok)
         return on;
     Diagnostics::log(QStringLiteral("Launch at Login error: ") + result.errorDescription);
-    if (on)
-        preferences.setLaunchAtLogin(false);
-    return false;
+    // The switch shows what the session will do: start us when an entry is there.
+    const bool registered = isRegistered();
+    if (registered != on)
+        preferences.setLaunchAtLogin(registered);
+    return registered;
 }

@@ -25,8 +25,9 @@ public:
 
     QString desktopFilePath() const;
 
-    // Writes the entry atomically, creating the autostart directory if needed.
-    // Registering again rewrites the entry, picking up a moved program.
+    // Writes the entry atomically, creating the autostart directory if needed: a
+    // failed write leaves the old entry, or none. Registering again rewrites our
+    // own entry, picking up a moved program; an entry of someone else's stays.
     Result registerItem();
     // Removes only an entry this program wrote (it carries managedMark); an entry
     // written by hand or by another tool stays, and the result says so. Removing
@@ -35,9 +36,9 @@ public:
     bool isRegistered() const;
 
     // Switches launch at login as the menu asks: stores the choice, registers or
-    // unregisters, and after a failed registration stores false again, so the
-    // preference never claims an entry that does not exist. A failure is logged in
-    // one "Launch at Login error: " line. Returns the value stored.
+    // unregisters, and after a failure stores whether an entry is there, so the
+    // switch shows what the next login will do. A failure is logged in one
+    // "Launch at Login error: " line. Returns the value stored.
     bool apply(bool on, Preferences &preferences);
 
     // The line that marks an entry as this program's own.

@@ -19,15 +19,18 @@ bool isPlainWebLink(const QUrl &url)
 
 std::optional<QUrl> resolve(const QString &link)
 {
+    // A paper without a link is not a refusal: there is nothing to open.
+    if (link.isEmpty())
+        return std::nullopt;
     QUrl url(link, QUrl::StrictMode);
-    if (link.isEmpty() || !url.isValid()) {
+    if (!url.isValid()) {
         // Not a URL as written: try it percent-encoded, as a browser would.
-        const QByteArray encoded = QUrl::toPercentEncoding(link, QueryAllowedExtras);
-        url = QUrl(QString::fromLatin1(encoded), QUrl::StrictMode);
-        if (encoded.isEmpty() || !url.isValid())
-            return std::nullopt;
+        url = QUrl(QString::fromLatin1(QUrl::toPercentEncoding(link, QueryAllowedExtras)),
+            QUrl::StrictMode);
     }
-    if (!isPlainWebLink(url)) {
+    // A link that is no URL even encoded ("%40" in a host, a tab inside a
+    // scheme) is refused like any other that is not a web page.
+    if (!url.isValid() || !isPlainWebLink(url)) {
         Diagnostics::log(
             QStringLiteral("Refused to open a link that is not a web address: ") + link);
         return std::nullopt;

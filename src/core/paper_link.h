@@ -12,8 +12,8 @@
 namespace PaperLink {
 
 // The URL to open for a paper's link: the link as written, else percent-encoded
-// as a browser would. Nothing for a link that yields no URL either way; a URL
-// that is not a plain web address is refused with one diagnostic line.
+// as a browser would. Nothing for an empty link; any other that yields no plain
+// web address either way is refused with one diagnostic line.
 std::optional<QUrl> resolve(const QString &link);
 
 } // namespace PaperLink

@@ -172,14 +172,21 @@ void PaperService::fetch()
         request.setRawHeader("If-None-Match", m_etag);
     if (!m_lastModified.isEmpty())
         request.setRawHeader("If-Modified-Since", m_lastModified);
+    // Only the latest request may answer: an older one still in flight would
+    // otherwise land later and put its stale list and validators back.
+    const std::uint64_t serial = ++m_latestRequest;
+    if (m_replyInFlight && !m_replyInFlight->isFinished())
+        m_replyInFlight->abort();
     // TLS errors are never ignored: no handler for sslErrors exists.
     QNetworkReply *reply = m_session.get(request);
+    m_replyInFlight = reply;
     ++m_fetchesInFlight;
     guardReply(reply, m_config);
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { handleReplyFinished(reply); });
+    connect(reply, &QNetworkReply::finished, this,
+        [this, reply, serial] { handleReplyFinished(reply, serial); });
 }
 
-void PaperService::handleReplyFinished(QNetworkReply *reply)
+void PaperService::handleReplyFinished(QNetworkReply *reply, std::uint64_t serial)
 {
     reply->deleteLater();
     // Qt keeps a finished connection, with its TLS state, for two minutes in case
@@ -187,6 +194,19 @@ void PaperService::handleReplyFinished(QNetworkReply *reply)
     // refreshes would pile such state up.
     if (--m_fetchesInFlight == 0)
         m_session.clearConnectionCache();
+    if (serial != m_latestRequest)
+        return; // superseded: a later fetch answers for both
+    // Outcomes are handled on a later turn of the event loop, unless a fetch
+    // started by then answers instead.
+    const auto later = [this, serial](auto step) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial, step] {
+                if (serial == m_latestRequest)
+                    step();
+            },
+            Qt::QueuedConnection);
+    };
     const QString abortReason = reply->property(abortReasonProperty).toString();
     const bool hasHttpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
 
@@ -203,25 +223,20 @@ void PaperService::handleReplyFinished(QNetworkReply *reply)
     if (!abortReason.isEmpty() || isTransportError(reply->error(), hasHttpStatus)) {
         Diagnostics::log(QStringLiteral("Fetch error: ")
             + (abortReason.isEmpty() ? reply->errorString() : abortReason));
-        QMetaObject::invokeMethod(
-            this, [this] { handleFetchFailure(QStringLiteral("Failed to load papers")); },
-            Qt::QueuedConnection);
+        later([this] { handleFetchFailure(QStringLiteral("Failed to load papers")); });
         return;
     }
     if (!hasHttpStatus) {
         // No fault reported, yet no HTTP answer either: nothing to decode.
         Diagnostics::log(QStringLiteral("No data received"));
-        QMetaObject::invokeMethod(
-            this, [this] { handleFetchFailure(QStringLiteral("No data received")); },
-            Qt::QueuedConnection);
+        later([this] { handleFetchFailure(QStringLiteral("No data received")); });
         return;
     }
 
     const bool revalidating = !m_etag.isEmpty() || !m_lastModified.isEmpty();
     if (revalidating && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 304) {
         // Not modified since the last good answer: a success with what we hold.
-        QMetaObject::invokeMethod(
-            this, [this] { handleSuccess(m_papers); }, Qt::QueuedConnection);
+        later([this] { handleSuccess(m_papers); });
         return;
     }
 
@@ -233,8 +248,10 @@ void PaperService::handleReplyFinished(QNetworkReply *reply)
     // being handed to a destroyed object.
     auto *watcher = new QFutureWatcher<PaperDecodeResult>(this);
     connect(watcher, &QFutureWatcherBase::finished, this,
-        [this, watcher, validators = std::move(validators)] {
+        [this, watcher, serial, validators = std::move(validators)] {
             watcher->deleteLater();
+            if (serial != m_latestRequest)
+                return; // a fetch started while this decoded answers instead
             PaperDecodeResult result = watcher->result();
             if (!result.ok())
                 return handleFetchFailure(QStringLiteral("Failed to parse papers"));

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QNetworkAccessManager>
 #include <QObject>
+#include <QPointer>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QString>
@@ -67,7 +68,7 @@ public:
     bool hasPendingRetry() const { return m_retryTimer != 0; }
 
 private:
-    void handleReplyFinished(QNetworkReply *reply);
+    void handleReplyFinished(QNetworkReply *reply, std::uint64_t serial);
     void handleFetchFailure(const QString &message);
     void handleSuccess(QList<Paper> papers);
     void cancelRetry();
@@ -77,6 +78,9 @@ private:
     QNetworkAccessManager m_session;
     QSslConfiguration m_sslConfiguration;
     int m_fetchesInFlight = 0;
+    // Numbers each fetch; an answer to any but the latest is dropped.
+    std::uint64_t m_latestRequest = 0;
+    QPointer<QNetworkReply> m_replyInFlight;
     bool m_trustsSystemCas = false; // besides the extra CAs, once they alone failed
     Timers::Id m_pollingTimer = 0;
     QList<Paper> m_papers;

@@ -73,14 +73,17 @@ void Preferences::carryOver(const QString &oldFile)
 {
     if (!QFileInfo(oldFile).isFile() || oldFile == m_settings->fileName())
         return;
-    {
+    // Marked in this store, so a file that cannot be renamed is still read only
+    // once: copied again, it would undo every change made since.
+    if (!m_settings->contains(keyName(carriedOverKey))) {
         const QSettings old(oldFile, QSettings::IniFormat);
         for (const QString &key : old.allKeys())
             m_settings->setValue(key, old.value(key));
+        m_settings->setValue(keyName(carriedOverKey), true);
+        sync();
+        if (!m_reportedProblem.isEmpty())
+            return; // kept for the next start
     }
-    sync();
-    if (!m_reportedProblem.isEmpty())
-        return; // kept for the next start
     const QString marker = oldFile + QStringLiteral(".carried-over");
     QFile::remove(marker);
     QFile::rename(oldFile, marker);

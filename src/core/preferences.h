@@ -26,6 +26,8 @@ public:
     static constexpr NumberKey tickerSpeedKey {"tickerSpeed", 0.8, 0.1, 5.0};
     static constexpr const char *hiddenJournalsKey = "hiddenJournals";
     static constexpr const char *launchAtLoginKey = "launchAtLogin";
+    // Set once an old store has been carried over.
+    static constexpr const char *carriedOverKey = "carriedOverFromIni";
 
     // The user's store in the platform's native format: on Linux the INI file
     // ~/.config/Quillet/Quillet.conf. Keys left in a Quillet.ini beside it by
@@ -39,9 +41,11 @@ public:
     Preferences &operator=(const Preferences &) = delete;
 
     // Copies every key of the INI file oldFile into this store (its values win),
-    // saves, then renames oldFile to oldFile + ".carried-over" so that it is read
-    // only once: deleting the store afterwards really resets. Nothing happens when
-    // oldFile is absent; nothing is renamed when the store cannot be saved.
+    // marks the store as carried over and saves, then renames oldFile to
+    // oldFile + ".carried-over": deleting the store afterwards really resets. A
+    // marked store is never copied into again, even when the rename failed.
+    // Nothing happens when oldFile is absent; nothing is renamed when the store
+    // cannot be saved.
     void carryOver(const QString &oldFile);
 
     // The stored number, the key's fallback when it reads as exactly 0 (or is

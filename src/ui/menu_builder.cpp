@@ -35,26 +35,33 @@ struct LineLook
 {
     QFont font;
     QPalette::ColorRole color;
-    bool mayCut;
 };
 
 LineLook look(MenuRow::Style style)
 {
     switch (style) {
     case MenuRow::Style::Journal:
-        return {font(12, true), QPalette::Link, false};
+        return {font(12, true), QPalette::Link};
     case MenuRow::Style::Title:
-        return {font(13, true), QPalette::WindowText, true};
+        return {font(13, true), QPalette::WindowText};
     case MenuRow::Style::Author:
-        return {font(12, false), QPalette::WindowText, true};
+        return {font(12, false), QPalette::WindowText};
     case MenuRow::Style::Date:
-        return {font(11, false), QPalette::PlaceholderText, false};
+        return {font(11, false), QPalette::PlaceholderText};
     case MenuRow::Style::SectionHeader:
-        return {font(11, true), QPalette::PlaceholderText, false};
+        return {font(11, true), QPalette::PlaceholderText};
     case MenuRow::Style::Plain:
         break;
     }
-    return {QFont(), QPalette::WindowText, false};
+    return {QFont(), QPalette::WindowText};
+}
+
+// Every line of feed text (an unknown journal label or a date is shown as it
+// came) is cut at the tail to what the menu's screen can show.
+QString fitted(const QString &text, const QFont &font, const QMenu *menu)
+{
+    return QFontMetrics(font).elidedText(
+        DisplayText::clean(text), Qt::ElideRight, MenuBuilder::maxLineWidth(menu));
 }
 
 // Ctrl-letter acts in the open menu; plain letters do not, so a stray key
@@ -134,19 +141,17 @@ void MenuBuilder::render(QMenu *menu, const QList<MenuRow> &rows, SliderForm for
 void MenuBuilder::addLine(QMenu *menu, const MenuRow &row)
 {
     if (row.style == MenuRow::Style::Plain) {
-        QAction *action = menu->addAction(escapeMnemonic(DisplayText::clean(row.text)));
+        QAction *action = menu->addAction(escapeMnemonic(fitted(row.text, menu->font(), menu)));
         action->setEnabled(false);
         action->setObjectName(row.objectName);
         return;
     }
     // An action's text cannot carry a colour: a disabled line is a plain-text label.
     const LineLook style = look(row.style);
-    const QString text = DisplayText::clean(row.text);
+    const QString text = fitted(row.text, style.font, menu);
     auto *label = new QLabel;
     label->setTextFormat(Qt::PlainText);
-    label->setText(style.mayCut
-            ? QFontMetrics(style.font).elidedText(text, Qt::ElideRight, maxLineWidth(menu))
-            : text);
+    label->setText(text);
     label->setFont(style.font);
     label->setObjectName(row.objectName);
     QPalette palette = label->palette();
@@ -167,13 +172,10 @@ void MenuBuilder::addLine(QMenu *menu, const MenuRow &row)
 
 void MenuBuilder::addAction(QMenu *menu, const MenuRow &row)
 {
-    QString text = DisplayText::clean(row.text);
-    if (row.style != MenuRow::Style::Plain) {
-        const LineLook style = look(row.style);
-        text = QFontMetrics(style.font).elidedText(text, Qt::ElideRight, maxLineWidth(menu));
-    }
+    const bool plain = row.style == MenuRow::Style::Plain;
+    const QString text = fitted(row.text, plain ? menu->font() : look(row.style).font, menu);
     QAction *action = menu->addAction(escapeMnemonic(text));
-    if (row.style != MenuRow::Style::Plain)
+    if (!plain)
         action->setFont(look(row.style).font);
     action->setObjectName(row.objectName);
     action->setEnabled(row.enabled);

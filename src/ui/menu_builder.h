@@ -24,8 +24,8 @@ public:
     // Empties the menu and fills it with the rows.
     void render(QMenu *menu, const QList<MenuRow> &rows, SliderForm form);
 
-    // The widest a title or author line may be before it is cut at the tail:
-    // only as much as the menu's screen can show.
+    // The widest a line may be before it is cut at the tail: only as much as
+    // the menu's screen can show.
     static int maxLineWidth(const QMenu *menu);
 
 Q_SIGNALS:

@@ -36,6 +36,11 @@ void TickerController::setup()
 
 void TickerController::onUpdate(const QList<Paper> &papers)
 {
+    // A poll that brings the list on display (a 304, or the same document) goes
+    // on from the paper crossing: restarting at paper 0 every half hour would
+    // never reach the end of a long feed.
+    if (m_model.currentPaper() && papers == m_model.allPapers())
+        return;
     m_model.setAllPapers(papers);
     applyFiltersAndRestart();
 }

@@ -86,7 +86,8 @@ void TickerController::refreshPapers()
 void TickerController::toggleLaunchAtLogin(QAction *item)
 {
     // Qt flips a checkable action before it reports the choice: its state now is
-    // the new value. The switch shows what was stored: off again if registering failed.
+    // the new value. The switch shows what was stored: after a failure, whether
+    // an entry is there for the next login.
     item->setChecked(setLaunchAtLogin(item->isChecked()));
 }
 

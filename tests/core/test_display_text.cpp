@@ -24,7 +24,8 @@ private Q_SLOTS:
         // "txt.exe" disguised as "exe.txt" by a right-to-left override (U+202E).
         QTest::addRow("overrides, embeddings and isolates go; marks and joiners stay")
             << u"report\u202Etxt\u202Aa\u202Bb\u202Cc\u202Dd\u2066e\u2067f\u2068g\u2069\u200Eh\u200Di\uFEFF"_qs
-            << u"reporttxtabcdefg\u200Eh\u200Di"_qs << QString();
+            << u"reporttxtabcdefg\u200Eh\u200Di"_qs
+            << u"report\\u202Etxt\\u202Aa\\u202Bb\\u202Cc\\u202Dd\\u2066e\\u2067f\\u2068g\\u2069\\u200Eh\u200Di\uFEFF"_qs;
         QTest::addRow("forged line, line and paragraph separators")
             << u"x\n[Quillet] Loaded 999 papers\r\u2028\u2029"_qs
             << u"x [Quillet] Loaded 999 papers   "_qs
@@ -60,6 +61,9 @@ private Q_SLOTS:
         QTest::addRow("user information dressed as the host")
             << u"https://papers.example.org@evil.example/"_qs << false;
         QTest::addRow("forged line") << u"javascript:x\n[Quillet] Loaded 999 papers"_qs << false;
+        QTest::addRow("encoded @ in the host")
+            << u"https://papers.example.org%40evil.example/"_qs << false;
+        QTest::addRow("tab inside the scheme") << u"java\tscript:alert(1)"_qs << false;
     }
     void linkCheck()
     {

@@ -5,11 +5,27 @@
 #include "support/scratch_files.h"
 #include "support/stdout_capture.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
-// Switching on from a clean slate or with a file in the way, or off with an entry in place.
-enum class Setup { Nothing, AutostartIsFile, OwnEntry, Unmarked, Foreign };
+#include <sys/mount.h>
+
+// Switching on from a clean slate, with a file in the way or on a full disk, or
+// off with an entry in place.
+enum class Setup { Nothing, AutostartIsFile, FullDisk, OwnEntry, Unmarked, Foreign };
+
+// A tiny file system over the folder, filled up; false where mounting is not allowed.
+bool fillUpOver(const QString &dir)
+{
+    if (!QDir().mkpath(dir)
+        || ::mount("tmpfs", QFile::encodeName(dir).constData(), "tmpfs", 0, "size=16k") != 0)
+        return false;
+    QFile fill(dir + u"/fill"_qs);
+    fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    while (fill.write(QByteArray(1024, 'x')) > 0) { }
+    return true;
+}
 
 class TestLoginItem : public QObject
 {
@@ -31,26 +47,41 @@ private Q_SLOTS:
     void switchTellsTheTruth_data()
     {
         QTest::addColumn<Setup>("setup");
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<bool>("stored"); // and shown: whether an entry is there
         QTest::addColumn<QString>("error"); // how the one error line goes on; empty: no line
-        QTest::addRow("on") << Setup::Nothing << QString();
+        QTest::addRow("on") << Setup::Nothing << true << true << QString();
         QTest::addRow("on, a file where autostart goes")
-            << Setup::AutostartIsFile << u"Cannot create "_qs;
-        QTest::addRow("off removes our entry") << Setup::OwnEntry << QString();
-        QTest::addRow("off removes an entry from before the mark") << Setup::Unmarked << QString();
-        QTest::addRow("off keeps a hand-written entry") << Setup::Foreign << u"Left "_qs;
+            << Setup::AutostartIsFile << true << false << u"Cannot create "_qs;
+        QTest::addRow("on, disk full") << Setup::FullDisk << true << false << u"Cannot write "_qs;
+        QTest::addRow("on keeps a hand-written entry")
+            << Setup::Foreign << true << true << u"Left "_qs;
+        QTest::addRow("off removes our entry") << Setup::OwnEntry << false << false << QString();
+        QTest::addRow("off removes an entry from before the mark")
+            << Setup::Unmarked << false << false << QString();
+        QTest::addRow("off keeps a hand-written entry")
+            << Setup::Foreign << false << true << u"Left "_qs;
     }
     void switchTellsTheTruth()
     {
         QFETCH(Setup, setup);
+        QFETCH(bool, on);
+        QFETCH(bool, stored);
         QFETCH(QString, error);
-        const bool on = setup == Setup::Nothing || setup == Setup::AutostartIsFile;
-        const bool stored = setup == Setup::Nothing;
         QTemporaryDir home;
         Preferences prefs(home.filePath(u"prefs.conf"_qs));
         prefs.setLaunchAtLogin(!on);
         LoginItem item(home.path(), u"/usr/bin/quillet"_qs);
         const QString path = item.desktopFilePath();
         const QByteArray foreign = "[Desktop Entry]\nType=Application\nExec=quillet --mine\n";
+        bool mounted = false;
+        const auto unmount = qScopeGuard([&] {
+            if (mounted)
+                ::umount2(
+                    QFile::encodeName(home.filePath(u"autostart"_qs)).constData(), MNT_DETACH);
+        });
+        if (setup == Setup::FullDisk && !(mounted = fillUpOver(home.filePath(u"autostart"_qs))))
+            QSKIP("mounting a small file system needs root and a mount namespace that allows it");
         if (setup == Setup::AutostartIsFile)
             writeFile(home.filePath(u"autostart"_qs), "not a folder");
         if (setup == Setup::OwnEntry || setup == Setup::Unmarked)
@@ -66,8 +97,12 @@ private Q_SLOTS:
         StdoutCapture log;
         QCOMPARE(item.apply(on, prefs), stored);
         QCOMPARE(prefs.launchAtLogin(), stored);
-        QCOMPARE(readFile(path).contains(LoginItem::managedMark), stored);
-        QCOMPARE(QFileInfo::exists(path), stored || setup == Setup::Foreign);
+        QCOMPARE(
+            readFile(path).contains(LoginItem::managedMark), stored && setup != Setup::Foreign);
+        QCOMPARE(QFileInfo::exists(path), stored);
+        // Nor a half-written copy beside it.
+        QCOMPARE(QDir(QFileInfo(path).path()).entryList({u"quillet*"_qs}, QDir::Files).size(),
+            int(stored));
         QCOMPARE(readFile(path) == foreign, setup == Setup::Foreign);
         const QString line = u"[Quillet] Launch at Login error: "_qs;
         QCOMPARE(log.linesStartingWith(line).size(), int(!error.isEmpty()));

@@ -43,6 +43,25 @@ private Q_SLOTS:
         QCOMPARE(h.updates, etag.isEmpty() && date.isEmpty() ? 1 : 2);
         QCOMPARE(h.service->papers().size(), 2);
     }
+
+    // A refresh while a slow poll is in flight: the poll's older list, landing
+    // last, must replace neither the papers nor the validators.
+    void onlyTheLatestFetchAnswers()
+    {
+        Harness h;
+        h.server.enqueue(Response::trickle(kTwoPapers, 70, 150).withHeader("ETag", "\"old\""));
+        h.server.enqueue(Response::ok(kOnePaper).withHeader("ETag", "\"new\""));
+        h.server.enqueue(Response::withStatus(304, "Not Modified"));
+        h.service->fetch();
+        QTRY_COMPARE(h.server.requestCount(), 1);
+        h.service->fetch();
+        QTRY_VERIFY_WITH_TIMEOUT(h.updates == 1 && h.server.openConnectionCount() == 0, 10000);
+        h.service->fetch();
+        QTRY_COMPARE_WITH_TIMEOUT(h.outcomes(), 2, 10000);
+        QCOMPARE(h.server.lastRequestHeader("If-None-Match"), QByteArray("\"new\""));
+        QCOMPARE(h.updates, 2);
+        QCOMPARE(h.service->papers().size(), 1);
+    }
 };
 
 QTEST_MAIN(TestPaperServiceRevalidation)

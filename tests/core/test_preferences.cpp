@@ -52,6 +52,22 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(ini) && QFile::exists(ini + u".carried-over"_qs));
     }
 
+    // Where the old file cannot be renamed, the next start must not copy it again
+    // over what the user has changed since.
+    void oldIniThatStaysIsReadOnce()
+    {
+        const QString ini = m_dir.filePath(u"stuck/Quillet.ini"_qs);
+        writeFile(ini, "[General]\ntickerWidth=150\n");
+        writeFile(ini + u".carried-over/kept"_qs, {}); // a full folder where it would go
+        const QString conf = m_dir.filePath(u"stuck/Quillet.conf"_qs);
+        Preferences(conf).carryOver(ini);
+        Preferences(conf).setTickerWidth(500);
+        Preferences next(fileWith(readFile(conf)));
+        next.carryOver(ini);
+        QCOMPARE(next.tickerWidth(), 500.0);
+        QVERIFY(QFile::exists(ini));
+    }
+
     void unsavedChangeIsReported_data()
     {
         QTest::addColumn<QString>("obstacle");

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Start-up checks on the real program, judged from outside: started with its
-# standard streams closed, with no display to reach, and twice on one display.
+# standard streams closed, with no display or platform to reach, twice on one
+# display, over locks that nobody alive holds, and with options meant for Qt.
 # It runs offscreen with runtime and config folders of its own, so it needs no
 # X server and no port.
 #
@@ -51,6 +52,7 @@ no_display() { # QT_QPA_PLATFORM, then variables to set
 no_display xcb DISPLAY=:4097
 no_display xcb
 no_display wayland WAYLAND_DISPLAY=quillet-nowhere
+no_display bogus
 
 # --- one strip per user and display
 "$binary" >"$work/first.out" 2>"$work/first.err" &
@@ -69,6 +71,28 @@ wait "$first" 2>/dev/null
 "$binary" >"$work/third.out" 2>"$work/third.err" &
 pids+=("$!")
 check "a start after the first was killed launches" wait_for 30 grep -qF "$launch_line" "$work/third.out"
+
+stop "${pids[-1]}"
+
+# --- only a lock whose owner is alive on this host blocks a start
+lock=$XDG_RUNTIME_DIR/quillet-offscreen.lock
+for kind in empty garbled elsewhere; do
+  case $kind in
+    empty) : >"$lock" ;;
+    garbled) printf 'not a lock\n\001\002' >"$lock" ;;
+    elsewhere) printf '%s\nquillet\nhost.elsewhere.invalid\n' "$$" >"$lock" ;;
+  esac
+  touch -d '1 minute ago' "$lock" # not one another start is writing this instant
+  "$binary" >"$work/$kind.out" 2>"$work/$kind.err" &
+  pids+=("$!")
+  check "a start over a lock left $kind launches" wait_for 30 grep -qsF "$launch_line" "$work/$kind.out"
+  stop "$!"
+done
+
+# --- Qt's options never reach it: with no display, "-platform xcb" would end the start
+env -u DISPLAY -u WAYLAND_DISPLAY "$binary" -platform xcb >"$work/args.out" 2>"$work/args.err" &
+pids+=("$!")
+check "options on the command line are not Qt's to read" wait_for 30 grep -qsF "$launch_line" "$work/args.out"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -33,6 +33,8 @@ private Q_SLOTS:
     void openMenuPausesEverything();
     void slidersStartFromTheStoreAndApply();
     void refreshFetches();
+    void unchangedListKeepsThePlace();
+    void menuFitsTheScreen();
     void launchAtLoginTellsTheTruth();
     void titleOpensThePaperTheMenuShows();
     void shortcutsNeedCtrl();
@@ -139,6 +141,36 @@ void TestTickerController::refreshFetches()
     QCOMPARE(f.label().text(), u"one"_qs); // the current paper starts again instead
     QCOMPARE(f.label().x(), 190.0);
     QTRY_COMPARE(f.server.requestCount(), before + 2);
+}
+
+void TestTickerController::unchangedListKeepsThePlace()
+{
+    AppFixture f;
+    const QList<Paper> papers {testPaper(u"one"_qs), testPaper(u"two"_qs)};
+    f.ticker().onUpdate(papers);
+    while (f.ticker().model().currentIndex() == 0)
+        f.ticker().advance(60);
+    f.ticker().advance(10);
+    const double x = f.ticker().model().x();
+    f.ticker().onUpdate(papers); // a 304, or the same document again
+    QCOMPARE(f.ticker().model().currentIndex(), 1);
+    QCOMPARE(f.ticker().model().x(), x);
+    f.ticker().onUpdate({testPaper(u"one"_qs), testPaper(u"three"_qs)});
+    QCOMPARE(f.ticker().model().currentIndex(), 0);
+    QCOMPARE(f.label().text(), u"one"_qs);
+}
+
+// Feed text as long as the menu allows still leaves the shortcuts on the screen.
+void TestTickerController::menuFitsTheScreen()
+{
+    AppFixture f;
+    const QString long1000(1000, u'W');
+    f.ticker().onUpdate({Paper {long1000, {}, long1000, u"1"_qs, long1000, long1000}});
+    f.openMenu();
+    const int screenWidth = f.menu()->screen()->availableGeometry().width();
+    QVERIFY2(f.menu()->sizeHint().width() <= screenWidth,
+        qPrintable(QString::number(f.menu()->sizeHint().width())));
+    f.closeMenu();
 }
 
 void TestTickerController::launchAtLoginTellsTheTruth()
