@@ -1,5 +1,7 @@
 #include "builder/command_line.h"
 
+#include "builder/crossref_client.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -88,8 +90,9 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     options.outPath = parser.value(out);
     options.dryRun = parser.isSet(dryRun);
     options.client.mailto = parser.value(mailto);
-    if (!options.client.mailto.contains(u'@') || options.client.mailto.contains(u' '))
-        return failure(u"--mailto needs an e-mail address, got '%1'"_qs.arg(options.client.mailto));
+    if (!CrossrefClient::validMailto(options.client.mailto))
+        return failure(
+            u"--mailto needs an e-mail address: one @, no space or control character"_qs);
     bool ok = false;
     options.limits.days = parser.value(days).toInt(&ok);
     if (!ok || options.limits.days < 1 || options.limits.days > 365)
