@@ -17,7 +17,8 @@ the last successful run (less two days), keeps the papers first seen in the last
 
 Exit status: 0 written (or unchanged); 1 written, but some sources failed;
 2 usage error (arguments, sources or state file); 3 nothing fetched (or another
-run is on), output left alone; 4 could not write the output or state.)";
+run is on), output left alone; 4 could not write the output or state (both are
+then left as they were, byte for byte).)";
 
 // The sources file the package installs, found from the program's own place so
 // that /usr and /usr/local installs both work.

@@ -2,6 +2,7 @@
 
 #include "builder/crossref_page.h"
 #include "builder/crossref_query.h"
+#include "builder/output_line.h"
 
 #include <QTimer>
 
@@ -33,7 +34,9 @@ SourceCheck::SourceCheck(QList<Source> sources, QUrl api, CrossrefClient::Config
       m_out(out),
       m_mailto(client.mailto),
       m_client(std::move(client), this)
-{ }
+{
+    m_client.onWait = [this](const QString &line) { writeLine(m_out, line); };
+}
 
 void SourceCheck::start()
 {
@@ -43,11 +46,11 @@ void SourceCheck::start()
 void SourceCheck::checkNext()
 {
     if (m_next >= m_journals.size() || m_client.gaveUp()) {
-        m_out << u"quillet-feed: checked %1 journals: %2 answered nothing, %3 could not be asked"_qs
-                     .arg(m_next)
-                     .arg(m_silent)
-                     .arg(m_failed + (m_journals.size() - m_next))
-              << Qt::endl;
+        writeLine(m_out,
+            u"quillet-feed: checked %1 journals: %2 answered nothing, %3 could not be asked"_qs
+                .arg(m_next)
+                .arg(m_silent)
+                .arg(m_failed + (m_journals.size() - m_next)));
         if (onFinished)
             onFinished(m_failed == m_next && m_next > 0 ? 3 : (m_silent + m_failed > 0 ? 1 : 0));
         return;
@@ -61,11 +64,11 @@ void SourceCheck::checkNext()
             : CrossrefPageResult {std::nullopt, answer.error};
         if (!parsed.page) {
             ++m_failed;
-            m_out << labelsOf(journal) << u": could not ask: "_qs << parsed.error << Qt::endl;
+            writeLine(m_out, labelsOf(journal) + u": could not ask: "_qs + parsed.error);
         } else if (parsed.page->items.isEmpty()) {
             ++m_silent;
-            m_out << labelsOf(journal) << u": nothing for ISSN "_qs << journal.issns.join(u", "_qs)
-                  << Qt::endl;
+            writeLine(m_out,
+                labelsOf(journal) + u": nothing for ISSN "_qs + journal.issns.join(u", "_qs));
         }
         checkNext();
     });
