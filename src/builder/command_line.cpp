@@ -1,5 +1,7 @@
 #include "builder/command_line.h"
 
+#include "builder/crossref_client.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -15,7 +17,8 @@ the last successful run (less two days), keeps the papers first seen in the last
 
 Exit status: 0 written (or unchanged); 1 written, but some sources failed;
 2 usage error (arguments, sources or state file); 3 nothing fetched (or another
-run is on), output left alone; 4 could not write the output or state.)";
+run is on), output left alone; 4 could not write the output or state (both are
+then left as they were, byte for byte).)";
 
 // The sources file the package installs, found from the program's own place so
 // that /usr and /usr/local installs both work.
@@ -88,8 +91,9 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     options.outPath = parser.value(out);
     options.dryRun = parser.isSet(dryRun);
     options.client.mailto = parser.value(mailto);
-    if (!options.client.mailto.contains(u'@') || options.client.mailto.contains(u' '))
-        return failure(u"--mailto needs an e-mail address, got '%1'"_qs.arg(options.client.mailto));
+    if (!CrossrefClient::validMailto(options.client.mailto))
+        return failure(
+            u"--mailto needs an e-mail address: one @, no space or control character"_qs);
     bool ok = false;
     options.limits.days = parser.value(days).toInt(&ok);
     if (!ok || options.limits.days < 1 || options.limits.days > 365)

@@ -50,10 +50,10 @@ void CrossrefClient::startTry()
     // Keep the pace even across retries and across callers.
     if (m_sinceLastStart.isValid()) {
         const milliseconds wait = m_interval - milliseconds(m_sinceLastStart.elapsed());
-        if (wait > 0ms) {
-            QTimer::singleShot(wait, this, &CrossrefClient::startTry);
-            return;
-        }
+        if (wait > 0ms)
+            return waitThen(wait,
+                m_interval > m_config.interval ? u"the pace the API announced"_qs
+                                               : u"the pace set for this run"_qs);
     }
     m_sinceLastStart.start();
     ++m_try;
@@ -62,7 +62,9 @@ void CrossrefClient::startTry()
     request.setSslConfiguration(m_ssl);
     request.setTransferTimeout(int(m_config.timeout.count()));
     request.setHeader(QNetworkRequest::UserAgentHeader,
-        u"quillet-feed/" QUILLET_FEED_VERSION " (mailto:%1)"_qs.arg(m_config.mailto));
+        validMailto(m_config.mailto)
+            ? u"quillet-feed/" QUILLET_FEED_VERSION " (mailto:%1)"_qs.arg(m_config.mailto)
+            : u"quillet-feed/" QUILLET_FEED_VERSION ""_qs);
     request.setRawHeader("Accept", "application/json");
     QNetworkReply *reply = m_network.get(request);
     // A page of works is a few MiB; past the cap something is wrong with the server.
@@ -82,7 +84,7 @@ void CrossrefClient::handleFinished(QNetworkReply *reply)
     const milliseconds announced = announcedInterval(
         reply->rawHeader("X-Rate-Limit-Limit"), reply->rawHeader("X-Rate-Limit-Interval"));
     if (announced > m_interval)
-        m_interval = announced;
+        m_interval = std::min(announced, std::max(m_config.maxInterval, m_config.interval));
     const bool tooLarge = reply->property(tooLargeProperty).toBool();
     if (reply->error() == QNetworkReply::NoError && status >= 200 && status < 300) {
         finish(Answer {true, reply->readAll(), QString()});
@@ -110,7 +112,16 @@ void CrossrefClient::handleFinished(QNetworkReply *reply)
                 asked.count() / 1000)});
         return;
     }
-    wait = std::max(wait, asked);
+    waitThen(std::max(wait, asked),
+        asked > wait ? u"the API asked for it (Retry-After)"_qs
+                     : u"a try failed: %1"_qs.arg(error));
+}
+
+void CrossrefClient::waitThen(milliseconds wait, const QString &why)
+{
+    if (wait > m_config.quietWait && onWait)
+        onWait(u"waiting %1 s before the next request: %2"_qs.arg((wait.count() + 999) / 1000)
+                   .arg(why));
     QTimer::singleShot(wait, this, &CrossrefClient::startTry);
 }
 
@@ -120,6 +131,12 @@ void CrossrefClient::finish(Answer answer)
     Callback done = std::move(m_done);
     m_done = nullptr;
     done(answer);
+}
+
+bool CrossrefClient::validMailto(const QString &address)
+{
+    const auto unfit = [](QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; };
+    return address.count(u'@') == 1 && std::none_of(address.cbegin(), address.cend(), unfit);
 }
 
 milliseconds CrossrefClient::retryAfter(const QByteArray &value, const QDateTime &now)

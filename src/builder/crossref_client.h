@@ -31,6 +31,10 @@ public:
         std::chrono::milliseconds interval {1000}; // between the starts of two requests
         std::chrono::milliseconds backoff {2000}; // before the second try; doubles
         std::chrono::milliseconds maxWait {std::chrono::minutes(2)}; // longest Retry-After obeyed
+        // Longest spacing taken from X-Rate-Limit-*: Crossref announces 50 a second.
+        std::chrono::milliseconds maxInterval {std::chrono::seconds(10)};
+        // Waits longer than this are announced through onWait.
+        std::chrono::milliseconds quietWait {std::chrono::seconds(5)};
         std::chrono::milliseconds timeout {std::chrono::seconds(60)}; // silence that fails a try
         qint64 maxBodyBytes = 64 * 1024 * 1024;
         int maxTries = 3;
@@ -50,11 +54,17 @@ public:
     // request at a time: call again only from or after `done`.
     void get(const QUrl &url, Callback done);
 
+    // One line for each wait longer than Config::quietWait, so a run never stalls unexplained.
+    std::function<void(const QString &line)> onWait;
+
     int requestsMade() const { return m_made; }
     int requestsFailed() const { return m_failed; }
     bool gaveUp() const { return m_made >= 10 && m_failed * 10 > m_made; }
     std::chrono::milliseconds interval() const { return m_interval; }
 
+    // An e-mail address fit for a request header: one '@', no space or control
+    // character (a CR LF would start a header of the caller's choosing).
+    static bool validMailto(const QString &address);
     // "Retry-After: 30" or an HTTP date; negative when absent or unreadable.
     static std::chrono::milliseconds retryAfter(const QByteArray &value, const QDateTime &now);
     // X-Rate-Limit-Limit and X-Rate-Limit-Interval ("50", "1s") as the spacing they allow.
@@ -63,6 +73,7 @@ public:
 
 private:
     void startTry();
+    void waitThen(std::chrono::milliseconds wait, const QString &why);
     void handleFinished(QNetworkReply *reply);
     void finish(Answer answer);
 

@@ -1,8 +1,10 @@
 #include "builder/feed_build.h"
 
+#include "builder/bounded_file.h"
 #include "builder/crossref_page.h"
 #include "builder/crossref_query.h"
 #include "builder/feed_writer.h"
+#include "builder/output_line.h"
 #include "builder/record_normaliser.h"
 
 #include <QDir>
@@ -15,8 +17,11 @@ FeedBuild::FeedBuild(Options options, QTextStream &progress, QObject *parent)
     : QObject(parent),
       m_options(std::move(options)),
       m_progress(progress),
-      m_client(m_options.client, this)
-{ }
+      m_client(m_options.client, this),
+      m_paging(m_options.paging)
+{
+    m_client.onWait = [this](const QString &line) { writeLine(m_progress, line); };
+}
 
 FeedBuild::~FeedBuild() = default;
 
@@ -24,6 +29,8 @@ void FeedBuild::start()
 {
     // Everything reports from the event loop, never from within start().
     QTimer::singleShot(0, this, [this] {
+        if (const QString refused = refusedPaths(); !refused.isEmpty())
+            return finish(UsageError, refused);
         const SourcesResult sources = readSources(m_options.sourcesPath);
         if (!sources.error.isEmpty())
             return finish(UsageError, sources.error);
@@ -43,10 +50,10 @@ void FeedBuild::start()
                     u"another run holds %1; nothing done"_qs.arg(m_lock->fileName()));
             return finish(WriteFailed, u"cannot lock %1"_qs.arg(m_lock->fileName()));
         }
-        if (!m_state.load(m_options.statePath, &error))
+        m_now = QDateTime::currentDateTimeUtc();
+        if (!m_state.load(m_options.statePath, m_now, &error))
             return finish(UsageError, error);
 
-        m_now = QDateTime::currentDateTimeUtc();
         const QDate earliest = m_now.date().addDays(-m_options.limits.days);
         m_from = m_state.lastSuccess().isValid()
             ? std::max(earliest, m_state.lastSuccess().date().addDays(-m_options.overlapDays))
@@ -54,11 +61,11 @@ void FeedBuild::start()
         for (const QList<Journal> &journals :
             CrossrefQuery::batches(journalsOf(sources.sources), m_options.journalsPerRequest))
             m_batches.append(Batch {journals});
-        m_progress << u"quillet-feed: %1 journals in %2 requests, new since %3"_qs
-                          .arg(journalsOf(sources.sources).size())
-                          .arg(m_batches.size())
-                          .arg(m_from.toString(Qt::ISODate))
-                   << Qt::endl;
+        writeLine(m_progress,
+            u"quillet-feed: %1 journals in %2 requests, new since %3"_qs
+                .arg(journalsOf(sources.sources).size())
+                .arg(m_batches.size())
+                .arg(m_from.toString(Qt::ISODate)));
         nextBatch(0);
     });
 }
@@ -69,6 +76,7 @@ void FeedBuild::nextBatch(qsizetype batch)
         return complete();
     m_newInBatch = 0;
     m_recordsInBatch = 0;
+    m_paging.restart(u"*"_qs);
     fetchPage(batch, u"*"_qs);
 }
 
@@ -79,13 +87,11 @@ void FeedBuild::fetchPage(qsizetype batch, const QString &cursor)
         issns += journal.issns;
     const QUrl url = CrossrefQuery::works(
         m_options.api, issns, m_from, m_options.rows, cursor, m_options.client.mailto);
-    m_client.get(url, [this, batch, cursor](const CrossrefClient::Answer &answer) {
-        handlePage(batch, cursor, answer);
-    });
+    m_client.get(
+        url, [this, batch](const CrossrefClient::Answer &answer) { handlePage(batch, answer); });
 }
 
-void FeedBuild::handlePage(
-    qsizetype batch, const QString &cursor, const CrossrefClient::Answer &answer)
+void FeedBuild::handlePage(qsizetype batch, const CrossrefClient::Answer &answer)
 {
     Batch &current = m_batches[batch];
     const QString where
@@ -95,11 +101,10 @@ void FeedBuild::handlePage(
         parsed = parseWorksPage(answer.body);
     if (!parsed.page) {
         current.failed = true;
-        m_progress << where << u": failed: "_qs << (answer.ok ? parsed.error : answer.error)
-                   << Qt::endl;
+        writeLine(m_progress, where + u": failed: "_qs + (answer.ok ? parsed.error : answer.error));
         if (m_client.gaveUp()) {
-            m_progress << u"quillet-feed: more than one request in ten failed; stopping"_qs
-                       << Qt::endl;
+            writeLine(
+                m_progress, u"quillet-feed: more than one request in ten failed; stopping"_qs);
             for (qsizetype rest = batch; rest < m_batches.size(); ++rest)
                 m_batches[rest].failed = true;
             return complete();
@@ -116,20 +121,27 @@ void FeedBuild::handlePage(
             if (!ours)
                 continue;
             if (auto item = RecordNormaliser(journal).normalise(record))
-                items.append(std::move(*item));
+                items.append(FeedItem {item->key, FeedWriter::shown(item->paper)});
             break;
         }
     }
     m_recordsInBatch += int(parsed.page->items.size());
     m_newInBatch += m_state.merge(items, m_now);
     // A short page is the last; a full one may have more behind its cursor.
-    const bool more = parsed.page->items.size() >= m_options.rows
-        && !parsed.page->nextCursor.isEmpty() && parsed.page->nextCursor != cursor;
-    if (more)
+    const bool more
+        = parsed.page->items.size() >= m_options.rows && !parsed.page->nextCursor.isEmpty();
+    const QString refusal = more ? m_paging.refusal(*parsed.page) : QString();
+    if (more && refusal.isEmpty())
         return fetchPage(batch, parsed.page->nextCursor);
     m_newTotal += m_newInBatch;
-    m_progress << where << u": %1 records, %2 new"_qs.arg(m_recordsInBatch).arg(m_newInBatch)
-               << Qt::endl;
+    QString summary = u"%1 records, %2 new"_qs.arg(m_recordsInBatch).arg(m_newInBatch);
+    if (!refusal.isEmpty()) {
+        // What came is kept, but the window does not move on past a batch cut short.
+        current.failed = true;
+        summary = u"failed: stopped after %1 pages: %2 (%3)"_qs.arg(m_paging.pages())
+                      .arg(refusal, summary);
+    }
+    writeLine(m_progress, where + u": "_qs + summary);
     nextBatch(batch + 1);
 }
 
@@ -144,20 +156,26 @@ void FeedBuild::complete()
     if (failed == 0)
         m_state.setLastSuccess(m_now);
     const QList<Paper> papers = m_state.retain(m_now, m_options.limits);
+    const FeedWriter::Document document = FeedWriter::document(papers, m_options.maxDocumentBytes);
+    if (!document.error.isEmpty())
+        return finish(WriteFailed, document.error);
+    if (document.papers < papers.size())
+        writeLine(m_progress,
+            u"quillet-feed: the %1 oldest papers left out: the document would be larger than %2 KiB"_qs
+                .arg(papers.size() - document.papers)
+                .arg(m_options.maxDocumentBytes / 1024));
     const int success = failed > 0 ? WrittenPartly : Written;
     const QString summary = u"%1 new, %2 in the feed, %3 requests"_qs.arg(m_newTotal)
-                                .arg(papers.size())
+                                .arg(document.papers)
                                 .arg(m_client.requestsMade());
     if (m_options.dryRun) {
-        QTextStream(stdout) << FeedWriter::document(papers);
+        QTextStream(stdout) << document.bytes;
         return finish(success, summary + u" (dry run: nothing written)"_qs);
     }
-    const FeedWriter::Result written = FeedWriter::write(m_options.outPath, papers);
+    const FeedWriter::Result written = FeedWriter::write(
+        m_options.outPath, document.bytes, m_options.statePath, m_state.serialised());
     if (written.outcome == FeedWriter::Outcome::Failed)
         return finish(WriteFailed, written.error);
-    QString error;
-    if (!m_state.save(m_options.statePath, &error))
-        return finish(WriteFailed, error);
     finish(success,
         summary
             + (written.outcome == FeedWriter::Outcome::Unchanged ? u"; %1 unchanged"_qs
@@ -171,10 +189,29 @@ void FeedBuild::complete()
 void FeedBuild::finish(int code, const QString &message)
 {
     if (!message.isEmpty())
-        m_progress << u"quillet-feed: "_qs << message << Qt::endl;
+        writeLine(m_progress, u"quillet-feed: "_qs + message);
     m_lock.reset();
     if (onFinished)
         onFinished(code);
+}
+
+// A run must never write over its own inputs, nor read a device as a file.
+QString FeedBuild::refusedPaths() const
+{
+    const auto canonical = [](const QString &path) {
+        const QFileInfo info(path);
+        // A file not yet made: its folder's real place, and its name.
+        if (info.exists())
+            return info.canonicalFilePath();
+        const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+        return folder.isEmpty() ? info.absoluteFilePath() : folder + u'/' + info.fileName();
+    };
+    const QString out = canonical(m_options.outPath);
+    for (const QString &input : {m_options.sourcesPath, m_options.statePath}) {
+        if (canonical(input) == out)
+            return u"the output %1 is the same file as %2"_qs.arg(m_options.outPath, input);
+    }
+    return BoundedFile::notRegular(m_options.statePath);
 }
 
 QString FeedBuild::labelsOf(const Batch &batch) const

@@ -2,6 +2,7 @@
 
 #include "builder/crossref_client.h"
 #include "builder/crossref_query.h"
+#include "builder/paging_bound.h"
 #include "builder/sources.h"
 #include "builder/state_store.h"
 
@@ -38,6 +39,8 @@ public:
         QString outPath;
         QUrl api {QStringLiteral("https://api.crossref.org/")};
         StateStore::Limits limits;
+        PagingBound::Limits paging;
+        qint64 maxDocumentBytes = ::maxDocumentBytes;
         CrossrefClient::Config client;
         bool dryRun = false; // print the document; write neither it nor the state
         int journalsPerRequest = CrossrefQuery::journalsPerRequest;
@@ -63,10 +66,11 @@ private:
     };
 
     void fetchPage(qsizetype batch, const QString &cursor);
-    void handlePage(qsizetype batch, const QString &cursor, const CrossrefClient::Answer &answer);
+    void handlePage(qsizetype batch, const CrossrefClient::Answer &answer);
     void nextBatch(qsizetype batch);
     void complete();
     void finish(int code, const QString &message = {});
+    QString refusedPaths() const;
     QString labelsOf(const Batch &batch) const;
 
     Options m_options;
@@ -77,6 +81,7 @@ private:
     QDateTime m_now;
     QDate m_from;
     QList<Batch> m_batches;
+    PagingBound m_paging;
     int m_newInBatch = 0;
     int m_recordsInBatch = 0;
     int m_newTotal = 0;

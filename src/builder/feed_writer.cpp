@@ -1,38 +1,80 @@
 #include "builder/feed_writer.h"
 
+#include "builder/bounded_file.h"
+#include "builder/staged_file.h"
+#include "core/display_text.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
-QByteArray FeedWriter::document(const QList<Paper> &papers)
+namespace {
+
+constexpr QByteArrayView kOpen = "{\"papers\": [";
+
+QByteArray join(const QList<QByteArray> &encoded)
 {
-    QByteArray out("{\"papers\": [");
-    for (qsizetype i = 0; i < papers.size(); ++i) {
+    QByteArray out(kOpen.toByteArray());
+    for (qsizetype i = 0; i < encoded.size(); ++i) {
         out += i == 0 ? "\n" : ",\n";
-        out += encodePaper(papers[i]);
+        out += encoded[i];
     }
-    out += papers.isEmpty() ? "]}\n" : "\n]}\n";
+    out += encoded.isEmpty() ? "]}\n" : "\n]}\n";
     return out;
 }
 
-FeedWriter::Result FeedWriter::write(const QString &path, const QList<Paper> &papers)
+bool holds(const QString &path, const QByteArray &bytes)
 {
-    const QByteArray bytes = document(papers);
-    const PaperDecodeResult check = decodePaperResponse(bytes);
-    if (!check.ok())
-        return {Outcome::Failed, u"the document fails Quillet's decoder: "_qs + check.error};
-    if (check.response->papers != papers)
-        return {Outcome::Failed, u"the document does not decode to the papers written"_qs};
-
     QFile current(path);
-    if (current.open(QIODevice::ReadOnly) && current.size() == bytes.size()
-        && current.readAll() == bytes)
-        return {Outcome::Unchanged, {}};
+    return current.open(QIODevice::ReadOnly) && current.size() == bytes.size()
+        && current.readAll() == bytes;
+}
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return {Outcome::Failed, path + u": "_qs + file.errorString()};
-    return {Outcome::Written, {}};
+} // namespace
+
+Paper FeedWriter::shown(const Paper &paper)
+{
+    return Paper(DisplayText::clean(paper.title()), paper.link(), paper.journal(), paper.tier(),
+        DisplayText::clean(paper.author()), paper.date());
+}
+
+FeedWriter::Document FeedWriter::document(const QList<Paper> &papers, qint64 maxBytes)
+{
+    // The opening, the closing and each paper's line break and comma.
+    qint64 size = kOpen.size() + 4;
+    QList<QByteArray> encoded;
+    for (const Paper &paper : papers) {
+        QByteArray line = encodePaper(paper);
+        size += line.size() + 2;
+        if (size > maxBytes)
+            break;
+        encoded.append(std::move(line));
+    }
+    Document result {join(encoded), encoded.size(), {}};
+    const PaperDecodeResult check = decodePaperResponse(result.bytes);
+    if (!check.ok())
+        result.error = u"the document fails Quillet's decoder: "_qs + check.error;
+    else if (check.response->papers != papers.first(encoded.size()))
+        result.error = u"the document does not decode to the papers written"_qs;
+    if (!result.error.isEmpty())
+        result.bytes.clear();
+    return result;
+}
+
+FeedWriter::Result FeedWriter::write(const QString &path, const QByteArray &document,
+    const QString &statePath, const QByteArray &state)
+{
+    const bool unchanged = holds(path, document);
+    StagedFile out(path), stateFile(statePath);
+    if (!unchanged && !out.stage(document))
+        return {Outcome::Failed, out.error()};
+    if (!stateFile.stage(state))
+        return {Outcome::Failed, stateFile.error()};
+    if (!unchanged && !out.commit())
+        return {Outcome::Failed, out.error()};
+    if (!stateFile.commit())
+        return {Outcome::Failed,
+            stateFile.error() + (unchanged ? QString() : u"; %1 was written"_qs.arg(path))};
+    return {unchanged ? Outcome::Unchanged : Outcome::Written, {}};
 }
 
 bool FeedWriter::canWrite(const QString &path, QString *error)
@@ -41,6 +83,8 @@ bool FeedWriter::canWrite(const QString &path, QString *error)
     const QFileInfo folder(info.absolutePath());
     if (info.isDir())
         *error = path + u": is a folder"_qs;
+    else if (const QString odd = BoundedFile::notRegular(path); !odd.isEmpty())
+        *error = odd;
     else if (!folder.isDir())
         *error = path + u": folder "_qs + folder.filePath() + u" does not exist"_qs;
     else if (!folder.isWritable())

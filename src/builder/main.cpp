@@ -1,6 +1,7 @@
 // quillet-feed: builds Quillet's feed document from Crossref (see --help).
 #include "builder/command_line.h"
 #include "builder/feed_build.h"
+#include "builder/output_line.h"
 #include "builder/source_check.h"
 
 #include <QCoreApplication>
@@ -19,12 +20,12 @@ int main(int argc, char *argv[])
         QTextStream(stdout) << line.help;
         return 0;
     case CommandLine::Action::Error:
-        err << "quillet-feed: " << line.error << Qt::endl;
+        writeLine(err, u"quillet-feed: "_qs + line.error);
         return FeedBuild::UsageError;
     case CommandLine::Action::Check: {
         const SourcesResult sources = readSources(line.options.sourcesPath);
         if (!sources.error.isEmpty()) {
-            err << "quillet-feed: " << sources.error << Qt::endl;
+            writeLine(err, u"quillet-feed: "_qs + sources.error);
             return FeedBuild::UsageError;
         }
         QTextStream out(stdout);

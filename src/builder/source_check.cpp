@@ -3,6 +3,7 @@
 #include "builder/crossref_page.h"
 #include "builder/crossref_query.h"
 #include "builder/markup_text.h"
+#include "builder/output_line.h"
 
 #include <QRegularExpression>
 #include <QSet>
@@ -47,7 +48,9 @@ SourceCheck::SourceCheck(QList<Source> sources, QUrl api, CrossrefClient::Config
       m_out(out),
       m_mailto(client.mailto),
       m_client(std::move(client), this)
-{ }
+{
+    m_client.onWait = [this](const QString &line) { writeLine(m_out, line); };
+}
 
 void SourceCheck::start()
 {
@@ -57,11 +60,11 @@ void SourceCheck::start()
 void SourceCheck::checkNext()
 {
     if (m_next >= m_journals.size() || m_client.gaveUp()) {
-        m_out << u"quillet-feed: checked %1 journals: %2 with an ISSN that answered nothing or for "
-                 u"another journal, %3 could not be asked"_qs.arg(m_next)
-                     .arg(m_silent)
-                     .arg(m_failed + (m_journals.size() - m_next))
-              << Qt::endl;
+        writeLine(m_out,
+            u"quillet-feed: checked %1 journals: %2 with an ISSN that answered nothing or for "
+            u"another journal, %3 could not be asked"_qs.arg(m_next)
+                .arg(m_silent)
+                .arg(m_failed + (m_journals.size() - m_next)));
         if (onFinished)
             onFinished(m_failed == m_next && m_next > 0 ? 3 : (m_silent + m_failed > 0 ? 1 : 0));
         return;
@@ -94,19 +97,20 @@ void SourceCheck::finishJournal(const Journal &journal)
 {
     if (!m_error.isEmpty()) {
         ++m_failed;
-        m_out << labelsOf(journal) << u": could not ask: "_qs << m_error << Qt::endl;
+        writeLine(m_out, labelsOf(journal) + u": could not ask: "_qs + m_error);
     } else if (!m_silentIssns.isEmpty()) {
         ++m_silent;
-        m_out << labelsOf(journal) << u": nothing for ISSN "_qs << m_silentIssns.join(u", "_qs)
-              << Qt::endl;
+        writeLine(
+            m_out, labelsOf(journal) + u": nothing for ISSN "_qs + m_silentIssns.join(u", "_qs));
     } else if (namesAnotherJournal(m_answers)) {
         // An ISSN that belongs to another journal would bring its papers in under this label.
         ++m_silent;
         QStringList answers;
         for (const auto &[issn, title] : std::as_const(m_answers))
             answers.append(issn + u" \""_qs + plainText(title) + u'"');
-        m_out << labelsOf(journal) << u": ISSNs answer for different journals: "_qs
-              << answers.join(u", "_qs) << Qt::endl;
+        writeLine(m_out,
+            labelsOf(journal) + u": ISSNs answer for different journals: "_qs
+                + answers.join(u", "_qs));
     }
     ++m_next;
     m_issn = 0;

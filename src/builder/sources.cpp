@@ -1,6 +1,7 @@
 #include "builder/sources.h"
 
-#include <QFile>
+#include "builder/bounded_file.h"
+
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,6 +10,8 @@
 #include <QSet>
 
 namespace {
+
+constexpr int supportedVersion = 1;
 
 SourcesResult failure(const QString &name, const QString &what)
 {
@@ -36,8 +39,23 @@ QString issnKey(QStringList issns)
     return issns.join(u',');
 }
 
+// The first key of `object` not in `known`, if any: a misspelt key must not pass
+// for an absent one ("enabeld": false would leave the journal enabled).
+std::optional<QString> unknownKey(const QJsonObject &object, const QStringList &known)
+{
+    for (const QString &key : object.keys()) {
+        if (!known.contains(key))
+            return u"unknown key \"%1\""_qs.arg(key);
+    }
+    return std::nullopt;
+}
+
 std::optional<QString> readSource(const QJsonObject &object, Source &source)
 {
+    static const QStringList known {
+        u"label"_qs, u"tier"_qs, u"issn"_qs, u"enabled"_qs, u"volume"_qs, u"unconfirmed"_qs};
+    if (auto error = unknownKey(object, known))
+        return error;
     const QJsonValue label = object.value(u"label"_qs);
     if (!label.isString() || label.toString().isEmpty())
         return u"\"label\" must be a non-empty string"_qs;
@@ -75,10 +93,11 @@ std::optional<QString> readSource(const QJsonObject &object, Source &source)
 
 SourcesResult readSources(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return failure(path, file.errorString());
-    return parseSources(file.readAll(), path);
+    // A sources file of every journal there is would be a few hundred KiB.
+    const BoundedFile::Read file = BoundedFile::read(path, 1024 * 1024);
+    if (!file.bytes)
+        return SourcesResult {{}, file.error};
+    return parseSources(*file.bytes, path);
 }
 
 SourcesResult parseSources(const QByteArray &bytes, const QString &name)
@@ -87,7 +106,15 @@ SourcesResult parseSources(const QByteArray &bytes, const QString &name)
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
     if (document.isNull())
         return failure(name, u"not JSON: "_qs + parseError.errorString());
-    const QJsonValue list = document.object().value(u"journals"_qs);
+    const QJsonObject root = document.object();
+    if (const auto error = unknownKey(root, {u"version"_qs, u"journals"_qs}))
+        return failure(name, *error);
+    // Files written before the format had a version are of the first.
+    const QJsonValue version = root.value(u"version"_qs);
+    if (!version.isUndefined() && version != QJsonValue(supportedVersion))
+        return failure(
+            name, u"\"version\" must be %1, the one this program reads"_qs.arg(supportedVersion));
+    const QJsonValue list = root.value(u"journals"_qs);
     if (!list.isArray())
         return failure(name, u"no \"journals\" array"_qs);
 

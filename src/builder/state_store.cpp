@@ -1,10 +1,11 @@
 #include "builder/state_store.h"
 
-#include <QFile>
+#include "builder/bounded_file.h"
+
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -19,24 +20,26 @@ const std::array<QString, Paper::FieldCount> &fieldNames()
 
 } // namespace
 
-bool StateStore::load(const QString &path, QString *error)
+bool StateStore::load(const QString &path, const QDateTime &now, QString *error)
 {
     m_items.clear();
     m_lastSuccess = {};
-    QFile file(path);
-    if (!file.exists())
+    if (!QFileInfo::exists(path))
         return true;
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = path + u": "_qs + file.errorString();
+    const BoundedFile::Read file = BoundedFile::read(path, maxFileBytes);
+    if (!file.bytes) {
+        *error = file.error;
         return false;
     }
     QJsonParseError parseError;
-    const QJsonObject root = QJsonDocument::fromJson(file.readAll(), &parseError).object();
+    const QJsonObject root = QJsonDocument::fromJson(*file.bytes, &parseError).object();
     if (parseError.error != QJsonParseError::NoError || !root.value(u"papers"_qs).isArray()) {
         *error = path + u": not a state file of this program"_qs;
         return false;
     }
     m_lastSuccess = QDateTime::fromString(root.value(u"lastSuccess"_qs).toString(), Qt::ISODate);
+    if (m_lastSuccess.isValid())
+        m_lastSuccess = std::min(m_lastSuccess, now);
     for (const QJsonValue &value : root.value(u"papers"_qs).toArray()) {
         const QJsonObject object = value.toObject();
         std::array<QString, Paper::FieldCount> fields;
@@ -48,13 +51,13 @@ bool StateStore::load(const QString &path, QString *error)
         if (key.isEmpty() || !firstSeen.isValid())
             continue;
         m_items.insert(key,
-            Entry {firstSeen,
+            Entry {std::min(firstSeen, now),
                 Paper(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5])});
     }
     return true;
 }
 
-bool StateStore::save(const QString &path, QString *error) const
+QByteArray StateStore::serialised() const
 {
     // Sorted, so an unchanged state is an unchanged file.
     QStringList keys = m_items.keys();
@@ -73,13 +76,7 @@ bool StateStore::save(const QString &path, QString *error) const
             m_lastSuccess.isValid() ? m_lastSuccess.toUTC().toString(Qt::ISODateWithMs)
                                     : QString()},
         {u"papers"_qs, papers}};
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson()) < 0
-        || !file.commit()) {
-        *error = path + u": "_qs + file.errorString();
-        return false;
-    }
-    return true;
+    return QJsonDocument(root).toJson();
 }
 
 int StateStore::merge(const QList<FeedItem> &items, const QDateTime &now)

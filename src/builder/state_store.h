@@ -20,9 +20,14 @@ public:
         int overall = 1500;
     };
 
-    // A missing file is an empty state; anything unreadable is an error.
-    bool load(const QString &path, QString *error);
-    bool save(const QString &path, QString *error) const;
+    // Past this, a state file is not one of ours: a full state is a few MiB.
+    static constexpr qint64 maxFileBytes = 64 * 1024 * 1024;
+
+    // A missing file is an empty state; anything unreadable is an error. A paper
+    // first seen after `now` (a clock set wrong once) counts as first seen now.
+    bool load(const QString &path, const QDateTime &now, QString *error);
+    // The file's content; the same state always gives the same bytes.
+    QByteArray serialised() const;
 
     // Adds the items not seen before (first seen `now`) and refreshes the known
     // ones (a paper that gains a volume moves to its journal's other label).

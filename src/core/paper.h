@@ -80,6 +80,9 @@ struct PaperDecodeResult
     bool ok() const { return response.has_value(); }
 };
 
+// The largest feed document Quillet takes: a feed is a few hundred KiB.
+constexpr qint64 maxDocumentBytes = 32 * 1024 * 1024;
+
 // Decodes a response body by the feed's strict rules: one UTF-8 JSON object
 // whose "papers" is an array of objects that each hold the six members as
 // strings. Extra members are ignored; any violation rejects the whole document.

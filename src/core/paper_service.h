@@ -38,8 +38,8 @@ public:
         std::chrono::milliseconds idleTimeout {std::chrono::seconds(30)};
         // The whole transfer must finish within this.
         std::chrono::milliseconds transferTimeout {std::chrono::seconds(60)};
-        // Larger bodies are refused while downloading: a feed is a few hundred KiB.
-        std::int64_t maxBodyBytes = 32 * 1024 * 1024;
+        // Larger bodies are refused while downloading.
+        std::int64_t maxBodyBytes = maxDocumentBytes;
 
         static Config fromEndpoint(const FeedEndpoint &endpoint);
     };

@@ -12,7 +12,9 @@
 #include "support/test_https_server.h"
 
 #include <QLockFile>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -50,6 +52,13 @@ private:
         return QTest::qWaitFor([&] { return code != -1; }, 30000) ? code : -1;
     }
     int run() { return finish(FeedBuild(m_options, m_out)); }
+    // The recorded page of two AER papers, their DOIs ending in <tag>1 and <tag>2.
+    static QByteArray page(const QByteArray &cursor, const QByteArray &tag)
+    {
+        QByteArray body = recorded("works-page1.json").replace("aer.2026130", "aer." + tag);
+        const qsizetype at = body.indexOf("\"next-cursor\":\"") + 15;
+        return body.replace(at, body.indexOf('"', at) - at, cursor);
+    }
     QStringList titles() const
     {
         const PaperResponse feed
@@ -80,6 +89,8 @@ private Q_SLOTS:
         m_options.client.backoff = 10ms;
         // Room for a slow handshake under the sanitizers; the stall still ends in 2 s.
         m_options.client.timeout = 2000ms;
+        m_options.client.maxInterval = 1500ms;
+        m_options.client.quietWait = 500ms;
     }
 
     void recordsBecomeTheFeedQuilletDecodes()
@@ -177,6 +188,7 @@ private Q_SLOTS:
         QTest::newRow("stalled, then an answer") << u"stall ok"_qs << 0 << 2 << 0;
         QTest::newRow("400 is not asked again") << u"400"_qs << 3 << 1 << 0;
         QTest::newRow("three tries at most") << u"503 503 503 ok"_qs << 3 << 3 << 0;
+        QTest::newRow("an hour's pace, capped") << u"slow ok"_qs << 0 << 2 << 1500;
     }
     void copesWithAStrugglingApi()
     {
@@ -190,12 +202,86 @@ private Q_SLOTS:
                     ? Response::withMode(TestHttpsServer::Mode::StallBeforeHeaders)
                     : answer == u"429"_qs
                     ? Response::withStatus(429, "Too Many Requests").withHeader("Retry-After", "1")
-                    : Response::withStatus(answer.toInt(), "Refused"));
+                    : answer == u"slow"_qs
+                    ? Response {503, "Busy", {},
+                        {{"X-Rate-Limit-Limit", "1"}, {"X-Rate-Limit-Interval", "3600s"}}}
+                    : Response::withStatus(answer.toInt(), "Refused\x1b[2J"));
         const QDateTime start = QDateTime::currentDateTimeUtc();
         QCOMPARE(run(), exitCode);
         QCOMPARE(m_server->requestCount(), requests);
         QVERIFY(start.msecsTo(QDateTime::currentDateTimeUtc()) >= atLeastMs);
         QCOMPARE(QFile::exists(m_options.outPath), exitCode == 0);
+        // A server's words reach the terminal escaped; long waits are announced.
+        QCOMPARE(m_text.contains(u"Refused\\x1B[2J"_qs), exitCode == 3);
+        QCOMPARE(m_text.contains(u"waiting "_qs), atLeastMs > 0);
+    }
+
+    // Pages as "cursor:tag", each full: two records, DOIs ending in <tag>1 and <tag>2.
+    void stopsAnEndlessCursor_data()
+    {
+        QTest::addColumn<QString>("pages");
+        QTest::addColumn<int>("requests");
+        row("cursor comes back", u"A:a B:b A:c C:d"_qs, 3);
+        row("nothing new", u"A:a B:a C:b"_qs, 2);
+        row("past the page cap", u"A:a B:b C:c D:d E:e"_qs, 4);
+    }
+    void stopsAnEndlessCursor()
+    {
+        QFETCH(QString, pages);
+        QFETCH(int, requests);
+        m_options.rows = 2;
+        m_options.paging.pages = 4;
+        for (const QString &at : pages.split(u' '))
+            m_server->enqueue(Response::ok(page(at.left(1).toUtf8(), at.right(1).toUtf8())));
+        // The only batch failed: nothing is written.
+        QCOMPARE(run(), int(FeedBuild::NothingFetched));
+        QCOMPARE(m_server->requestCount(), requests);
+        QVERIFY2(m_text.contains(u"stopped after %1 pages"_qs.arg(requests)), qPrintable(m_text));
+    }
+
+    void cutsWhatNoMenuShows()
+    {
+        m_options.maxDocumentBytes = 1300; // room for the first paper only
+        const QByteArray title = "Tariff Pass-Through at Small Ports";
+        m_server->enqueue(
+            Response::ok(recorded("works-page1.json").replace(title, QByteArray(3000, 'x'))));
+        QCOMPARE(run(), 0);
+        QVERIFY(QFileInfo(m_options.outPath).size() <= 1300);
+        QCOMPARE(titles(), QStringList {QString(1000, u'x') + QChar(0x2026)});
+    }
+
+    void aFullDiskLeavesBothFilesAsTheyWere_data()
+    {
+        QTest::addColumn<bool>("documentElsewhere");
+        row("both on the full disk", false);
+        row("only the state on it", true);
+    }
+    void aFullDiskLeavesBothFilesAsTheyWere()
+    {
+        QFETCH(bool, documentElsewhere);
+        // The state, and the document unless elsewhere, on a small disk over the test's folder.
+        const QString disk = m_dir->path();
+        if (QProcess::execute(
+                u"mount"_qs, u"-t tmpfs -o size=64k tmpfs %1"_qs.arg(disk).split(u' ')))
+            QSKIP("mounting a small tmpfs needs root");
+        const auto unmount = qScopeGuard([&] { QProcess::execute(u"umount"_qs, {disk}); });
+        const QTemporaryDir roomy;
+        if (documentElsewhere)
+            m_options.outPath = roomy.filePath(u"feed.json"_qs);
+        m_server->enqueue(Response::ok(recorded("works-page1.json")));
+        QCOMPARE(run(), 0);
+        const QByteArray out = readFile(m_options.outPath), state = readFile(m_options.statePath);
+        // One page left, for the lock file.
+        QFile filler(disk + u"/filler"_qs);
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        while (filler.write(QByteArray(4096, 'x')) == 4096) { }
+        QVERIFY(filler.resize(filler.size() - 4096));
+        m_text.clear();
+        m_server->enqueue(Response::ok(recorded("works-later.json")));
+        QCOMPARE(run(), int(FeedBuild::WriteFailed));
+        QCOMPARE(readFile(m_options.outPath), out);
+        QCOMPARE(readFile(m_options.statePath), state);
+        QVERIFY2(!m_text.contains(u"wrote"_qs), qPrintable(m_text));
     }
 
     void failedRunsKeepTheOldDocument()
@@ -237,6 +323,13 @@ private Q_SLOTS:
         QCOMPARE(run(), 0);
         QCOMPARE(titles().size(), 2);
         QVERIFY(!readFile(m_options.statePath).contains("aer.20261302"));
+        // A paper first seen in the year 9999 counts as first seen now.
+        state = QString::fromUtf8(readFile(m_options.statePath));
+        state.replace(QRegularExpression(u"\"firstSeen\": \"[^\"]*"_qs),
+            u"\"firstSeen\": \"9999-01-01T00:00:00Z"_qs);
+        writeFile(m_options.statePath, state.toUtf8());
+        QCOMPARE(run(), 0);
+        QVERIFY(!readFile(m_options.statePath).contains("9999-"));
     }
 
     void checkListsTheSilentLabels()
@@ -269,8 +362,10 @@ private Q_SLOTS:
         QCOMPARE(labels, QSet<QString>(table.keyBegin(), table.keyEnd()));
     }
 
-    // Arguments after --sources, --state and --mailto; or, with no leading "--", a
-    // second journal's label and ISSN beside journal A's.
+    // Arguments after --sources, --state and --mailto; a whole sources file; "run"
+    // and the sources, state and output of a run, in the test's folder (which
+    // holds sub/) unless absolute; or a second journal's label and ISSN beside
+    // journal A's.
     void refusesBadInput_data()
     {
         QTest::addColumn<QString>("input");
@@ -283,19 +378,38 @@ private Q_SLOTS:
         row("same label", u"A 0033-5533"_qs, u"label \"A\" appears twice"_qs);
         row("check digit", u"B 0002-8283"_qs, u"0002-8283 is not an ISSN"_qs);
         row("shared, no rule", u"B 0002-8282"_qs, u"give both a different \"volume\""_qs);
+        row("mailto CR LF", u"--out o --mailto me@example.org\r\nX:1"_qs, u"--mailto needs"_qs);
+        row("misspelt key", uR"({"journals": [{"enabeld": false}]})"_qs, u"key \"enabeld\""_qs);
+        row("other version", uR"({"version": 2, "journals": []})"_qs, u"\"version\" must be 1"_qs);
+        row("output is the state", u"run s st sub/../st"_qs, u"is the same file as"_qs);
+        row("state is a device", u"run s /dev/zero o"_qs, u"/dev/zero: not a regular file"_qs);
+        row("sources is a device", u"run /dev/zero st o"_qs, u"/dev/zero: not a regular file"_qs);
     }
     void refusesBadInput()
     {
         QFETCH(QString, input);
         QFETCH(QString, error);
-        const QString line
-            = u"quillet-feed --sources s.json --state st.json --mailto me@example.org "_qs + input;
-        const QString sources
-            = uR"({"journals": [{"label": "A", "tier": "1", "issn": ["0002-8282"]}, {"label": "%1", "tier": "1", "issn": ["%2"]}]})"_qs
-                  .arg(input.section(u' ', 0, 0), input.section(u' ', 1));
-        const QString found = input.isEmpty() || input.startsWith(u"--"_qs)
-            ? CommandLine::parse(line.split(u' ', Qt::SkipEmptyParts)).error
-            : parseSources(sources.toUtf8(), u"s.json"_qs).error;
+        const QStringList words = input.split(u' ', Qt::SkipEmptyParts);
+        const QDir dir(m_dir->path());
+        QString found;
+        if (input.isEmpty() || input.startsWith(u"--"_qs)) {
+            const QString line = u"quillet-feed --sources s --state st --mailto me@example.org "_qs;
+            found = CommandLine::parse((line + input).split(u' ', Qt::SkipEmptyParts)).error;
+        } else if (words.value(0) == u"run"_qs) {
+            QVERIFY(dir.mkdir(u"sub"_qs));
+            m_options.sourcesPath = dir.filePath(words[1]);
+            m_options.statePath = dir.filePath(words[2]);
+            m_options.outPath = dir.filePath(words[3]);
+            QCOMPARE(run(), int(FeedBuild::UsageError));
+            QCOMPARE(m_server->requestCount(), 0);
+            found = m_text.chopped(1); // the line without its end
+        } else {
+            const QString sources = input.startsWith(u'{')
+                ? input
+                : uR"({"journals": [{"label": "A", "tier": "1", "issn": ["0002-8282"]}, {"label": "%1", "tier": "1", "issn": ["%2"]}]})"_qs
+                      .arg(words.value(0), words.value(1));
+            found = parseSources(sources.toUtf8(), u"s.json"_qs).error;
+        }
         QVERIFY2(found.contains(error) && !found.contains(u'\n'), qPrintable(found)); // one line
     }
 
