@@ -35,84 +35,76 @@ const QDBusArgument &operator>>(const QDBusArgument &argument, DBusMenuLayoutIte
     return argument;
 }
 
-QDBusArgument &operator<<(QDBusArgument &argument, const DBusMenuItemProperties &item)
+namespace {
+
+// A structure of plain fields, in order.
+template<typename... Fields> QDBusArgument &write(QDBusArgument &argument, const Fields &...fields)
 {
     argument.beginStructure();
-    argument << item.id << item.properties;
+    (argument << ... << fields);
     argument.endStructure();
     return argument;
+}
+
+template<typename... Fields>
+const QDBusArgument &read(const QDBusArgument &argument, Fields &...fields)
+{
+    argument.beginStructure();
+    (argument >> ... >> fields);
+    argument.endStructure();
+    return argument;
+}
+
+} // namespace
+
+QDBusArgument &operator<<(QDBusArgument &argument, const DBusMenuItemProperties &item)
+{
+    return write(argument, item.id, item.properties);
 }
 
 const QDBusArgument &operator>>(const QDBusArgument &argument, DBusMenuItemProperties &item)
 {
-    argument.beginStructure();
-    argument >> item.id >> item.properties;
-    argument.endStructure();
-    return argument;
+    return read(argument, item.id, item.properties);
 }
 
 QDBusArgument &operator<<(QDBusArgument &argument, const DBusMenuItemRemovedProperties &item)
 {
-    argument.beginStructure();
-    argument << item.id << item.names;
-    argument.endStructure();
-    return argument;
+    return write(argument, item.id, item.names);
 }
 
 const QDBusArgument &operator>>(const QDBusArgument &argument, DBusMenuItemRemovedProperties &item)
 {
-    argument.beginStructure();
-    argument >> item.id >> item.names;
-    argument.endStructure();
-    return argument;
+    return read(argument, item.id, item.names);
 }
 
 QDBusArgument &operator<<(QDBusArgument &argument, const DBusMenuEvent &event)
 {
-    argument.beginStructure();
-    argument << event.id << event.eventId << event.data << event.timestamp;
-    argument.endStructure();
-    return argument;
+    return write(argument, event.id, event.eventId, event.data, event.timestamp);
 }
 
 const QDBusArgument &operator>>(const QDBusArgument &argument, DBusMenuEvent &event)
 {
-    argument.beginStructure();
-    argument >> event.id >> event.eventId >> event.data >> event.timestamp;
-    argument.endStructure();
-    return argument;
+    return read(argument, event.id, event.eventId, event.data, event.timestamp);
 }
 
 QDBusArgument &operator<<(QDBusArgument &argument, const DBusImage &image)
 {
-    argument.beginStructure();
-    argument << image.width << image.height << image.bytes;
-    argument.endStructure();
-    return argument;
+    return write(argument, image.width, image.height, image.bytes);
 }
 
 const QDBusArgument &operator>>(const QDBusArgument &argument, DBusImage &image)
 {
-    argument.beginStructure();
-    argument >> image.width >> image.height >> image.bytes;
-    argument.endStructure();
-    return argument;
+    return read(argument, image.width, image.height, image.bytes);
 }
 
 QDBusArgument &operator<<(QDBusArgument &argument, const DBusToolTip &toolTip)
 {
-    argument.beginStructure();
-    argument << toolTip.iconName << toolTip.image << toolTip.title << toolTip.description;
-    argument.endStructure();
-    return argument;
+    return write(argument, toolTip.iconName, toolTip.image, toolTip.title, toolTip.description);
 }
 
 const QDBusArgument &operator>>(const QDBusArgument &argument, DBusToolTip &toolTip)
 {
-    argument.beginStructure();
-    argument >> toolTip.iconName >> toolTip.image >> toolTip.title >> toolTip.description;
-    argument.endStructure();
-    return argument;
+    return read(argument, toolTip.iconName, toolTip.image, toolTip.title, toolTip.description);
 }
 
 void DBusTypes::registerAll()
