@@ -38,13 +38,12 @@ if ! "$python" -c 'import dbus, pyatspi' 2>/dev/null; then
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-desktop.XXXXXX")
-xvfb_pid='' server_pid='' app_pid='' other_pid=''
+xvfb_pid='' server_pid='' app_pid=''
 
 cleanup() {
   if [ -n "${QUILLET_E2E_SHOTS:-}" ]; then
     mkdir -p "$QUILLET_E2E_SHOTS" && cp "$work"/*.png "$QUILLET_E2E_SHOTS"/ 2>/dev/null
   fi
-  stop "$other_pid"
   stop "$app_pid"
   stop "$server_pid"
   end_session # the desktop, the bus and the services it started (xfconfd, the accessibility bus)
@@ -94,22 +93,7 @@ check_strip_in_place "$wa_x" "$wa_y" "$wa_w" || finish
 # Its place is its own: maximised windows keep their title bars out from under it.
 check_maximised_clear_of "$x" "$y" "$w" "$h"
 
-# A window the user opens over the strip, and activates, stays below it.
-xmessage -geometry "300x80-0+$wa_y" -title covering 'A window over the strip' 2>/dev/null &
-other_pid=$!
-find_other() { other=$(xdotool search --onlyvisible --name '^covering$' 2>/dev/null | head -n 1) && [ -n "$other" ]; }
-wait_for 10 find_other
-xdotool windowactivate --sync "$other" 2>/dev/null
-stacked_above() { # the strip after the other window in bottom-to-top order
-  local order
-  order=$(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,//g')
-  awk -v s="$(printf '0x%x' "$window")" -v o="$(printf '0x%x' "$other")" '
-    { for (i = 1; i <= NF; i++) { if ($i == s) si = i; if ($i == o) oi = i } }
-    END { exit !(si && oi && si > oi) }' <<<"$order"
-}
-check "an activated window over the strip stays below it" wait_for 5 stacked_above
-stop "$other_pid"
-other_pid=''
+check_stays_above "$window" "$x" "$y"
 
 # --- light or dark as the desktop is: the strip's background follows the theme
 check "the strip shows text" wait_for 10 painted "$window" "$work/strip-dark.png"

@@ -82,3 +82,22 @@ check_maximised_clear_of() { # x y width height
     clear_of
   stop "$pid"
 }
+
+# Opens a window at X,Y (over the strip) and activates it, as a click would;
+# checks that the window WINDOW stays above it, then closes it again.
+check_stays_above() { # window x y
+  local pid other
+  xmessage -geometry "300x80+$2+$3" -title covering 'A window over the strip' 2>/dev/null &
+  pid=$!
+  wait_for 10 find_window covering
+  other=$window_id
+  xdotool windowactivate --sync "$other" 2>/dev/null
+  stacked_above() { # WINDOW after the other one in bottom-to-top order
+    xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,//g' |
+      awk -v s="$(printf '0x%x' "$1")" -v o="$(printf '0x%x' "${other:-0}")" '
+        { for (i = 1; i <= NF; i++) { if ($i == s) si = i; if ($i == o) oi = i } }
+        END { exit !(si && oi && si > oi) }'
+  }
+  check "an activated window over the strip stays below it" wait_for 5 stacked_above "$1"
+  stop "$pid"
+}
