@@ -31,7 +31,10 @@ StatusItem::StatusItem(double length) : m_length(length), m_qtPainter(this)
     takePalette();
     StripAccessible::install();
     m_label.setFrame(QRectF(0, labelY, 0, 0));
-    setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+    // On X11 Qt makes a tool window transient for the program's leader window,
+    // and KWin keeps such a window on one desktop; there the dock type keeps
+    // the strip off taskbars instead.
+    setFlags((onX11() ? Qt::Window : Qt::Tool) | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
         | Qt::WindowDoesNotAcceptFocus);
     setTitle(QStringLiteral("Quillet"));
     resize(pixelWidth(length), stripHeight);

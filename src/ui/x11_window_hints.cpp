@@ -34,6 +34,12 @@ xcb_connection_t *x11Connection(QWindow *window)
 
 } // namespace
 
+bool onX11()
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 && x11->connection();
+}
+
 void markSkipTaskbar(QWindow *window, bool keepAbove)
 {
     xcb_connection_t *connection = x11Connection(window);
@@ -47,9 +53,16 @@ void markSkipTaskbar(QWindow *window, bool keepAbove)
     }
     // Replacing is safe before the first map: Qt merges its own states into
     // whatever the property already holds when it shows the window.
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()),
+    const auto id = xcb_window_t(window->winId());
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id,
         internAtom(connection, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, uint32_t(states.size()),
         states.data());
+    if (keepAbove) {
+        // KWin reads "every desktop" only from the desktop number, not from the sticky state.
+        const uint32_t everyDesktop = 0xFFFFFFFF;
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id,
+            internAtom(connection, "_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 32, 1, &everyDesktop);
+    }
     xcb_flush(connection);
 }
 

@@ -3,6 +3,9 @@
 class QRect;
 class QWindow;
 
+// Whether windows go to an X server, where the hints below apply.
+bool onX11();
+
 // On X11, keeps a window out of taskbars and pagers. Qt sets no _NET_WM_STATE
 // hints of its own for Qt::Tool windows, so without this our windows would get
 // taskbar entries. keepAbove also pins the window above others and onto every

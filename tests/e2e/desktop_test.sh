@@ -94,6 +94,7 @@ check_strip_in_place "$wa_x" "$wa_y" "$wa_w" || finish
 check_maximised_clear_of "$x" "$y" "$w" "$h"
 
 check_stays_above "$window" "$x" "$y"
+check_on_every_desktop "$window"
 
 # --- light or dark as the desktop is: the strip's background follows the theme
 check "the strip shows text" wait_for 10 painted "$window" "$work/strip-dark.png"

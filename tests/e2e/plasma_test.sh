@@ -82,6 +82,7 @@ check "[Quillet] Loaded 3 papers printed" wait_line "[Quillet] Loaded 3 papers"
 check_strip_in_place "$wa_x" "$wa_y" "$wa_w" || finish
 check_maximised_clear_of "$x" "$y" "$w" "$h"
 check_stays_above "$window" "$x" "$y"
+check_on_every_desktop "$window"
 check "the strip shows text" wait_for 10 painted "$window" "$work/strip.png"
 check "the strip scrolls" scrolls "$window" "$work"
 shade=$(brightness "$work/strip.png")

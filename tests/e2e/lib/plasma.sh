@@ -14,6 +14,8 @@ start_plasma() { # dir scheme
   export KDE_FULL_SESSION=true KDE_SESSION_VERSION=5
   dbus-update-activation-environment KDE_FULL_SESSION KDE_SESSION_VERSION
   check "the $2 colour scheme applies" plasma-apply-colorscheme "$2"
+  # Two desktops, to see the strip on each.
+  printf '[Desktops]\nNumber=2\nRows=1\n' >"$XDG_CONFIG_HOME/kwinrc"
   # Compositing would only cost CPU under Xvfb.
   start_in_group "$1/kwin.log" env KWIN_COMPOSE=N kwin_x11
   check "kwin_x11 manages the screen" wait_for 20 wm_running

@@ -83,6 +83,16 @@ check_maximised_clear_of() { # x y width height
   stop "$pid"
 }
 
+# Switches to the second desktop and back, as a pager would; checks that the
+# window WINDOW shows on both.
+check_on_every_desktop() { # window
+  viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+  on_desktop() { xprop -root _NET_CURRENT_DESKTOP 2>/dev/null | grep -q "= $1\$"; }
+  wmctrl -s 1 && wait_for 5 on_desktop 1
+  check "the strip shows on the second desktop too" wait_for 5 viewable "$1"
+  wmctrl -s 0 && wait_for 5 on_desktop 0
+}
+
 # Opens a window at X,Y (over the strip) and activates it, as a click would;
 # checks that the window WINDOW stays above it, then closes it again.
 check_stays_above() { # window x y
