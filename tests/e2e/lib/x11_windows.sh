@@ -88,8 +88,9 @@ check_maximised_clear_of() { # x y width height
 check_on_every_desktop() { # window
   viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
   on_desktop() { xprop -root _NET_CURRENT_DESKTOP 2>/dev/null | grep -q "= $1\$"; }
-  wmctrl -s 1 && wait_for 5 on_desktop 1
-  check "the strip shows on the second desktop too" wait_for 5 viewable "$1"
+  shown_on_second() { on_desktop 1 && viewable "$1"; }
+  wmctrl -s 1
+  check "the strip shows on the second desktop too" wait_for 5 shown_on_second "$1"
   wmctrl -s 0 && wait_for 5 on_desktop 0
 }
 
