@@ -17,6 +17,23 @@ stop() { # pid: TERM, a moment's grace polled for, then KILL
   wait "$pid" 2>/dev/null || true
 }
 
+# Ends a process group that `setsid COMMAND &` started (from a script, where a
+# background job is no group leader, setsid makes the command one without
+# forking), by its leader's id: the leader and whatever it spawned that stayed
+# in its group, daemons that detached from it included.
+stop_group() { # leader's pid
+  local pid=$1
+  [ -n "$pid" ] || return 0
+  kill -TERM -- "-$pid" 2>/dev/null || return 0
+  for _ in $(seq 50); do
+    # Exited members linger as zombies until reaped; they count as gone.
+    pgrep -g "$pid" -r D,R,S,T,t >/dev/null || break
+    sleep 0.1
+  done
+  kill -KILL -- "-$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+
 # Polls a command until it succeeds or `seconds` pass.
 wait_for() { # seconds, command...
   local deadline=$((SECONDS + $1))

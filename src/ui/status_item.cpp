@@ -31,20 +31,20 @@ StatusItem::StatusItem(double length) : m_length(length), m_qtPainter(this)
     takePalette();
     StripAccessible::install();
     m_label.setFrame(QRectF(0, labelY, 0, 0));
-    setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+    // On X11 Qt makes a tool window transient for the program's leader window,
+    // and KWin keeps such a window on one desktop; there the dock type keeps
+    // the strip off taskbars instead.
+    setFlags((onX11() ? Qt::Window : Qt::Tool) | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
         | Qt::WindowDoesNotAcceptFocus);
     setTitle(QStringLiteral("Quillet"));
     resize(pixelWidth(length), stripHeight);
-    placeOnScreen();
-    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, [this](QScreen *screen) {
-        setScreen(screen);
-        placeOnScreen();
-    });
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        connect(screen, &QScreen::availableGeometryChanged, this, &StatusItem::placeOnScreen);
+    followPrimaryScreen(QGuiApplication::primaryScreen());
+    connect(
+        qGuiApp, &QGuiApplication::primaryScreenChanged, this, &StatusItem::followPrimaryScreen);
     create();
     // A top-bar fixture: no taskbar or pager entry, above everything, on every desktop.
     markSkipTaskbar(this, true);
+    markDock(this);
 #ifndef QUILLET_QT_PAINT_ONLY
     m_serverPainter = makeXcbStripPainter(this);
 #endif
@@ -136,13 +136,58 @@ void StatusItem::mousePressEvent(QMouseEvent *event)
         Q_EMIT activated();
 }
 
+void StatusItem::showEvent(QShowEvent *event)
+{
+    // Before the window is mapped, so the window manager reads it as it takes the window.
+    m_shown = true;
+    updateReservation();
+    QWindow::showEvent(event);
+}
+
+void StatusItem::hideEvent(QHideEvent *event)
+{
+    m_shown = false;
+    updateReservation();
+    QWindow::hideEvent(event);
+}
+
+void StatusItem::followPrimaryScreen(QScreen *screen)
+{
+    disconnect(m_areaConnection);
+    if (screen) {
+        setScreen(screen);
+        m_areaConnection
+            = connect(screen, &QScreen::availableGeometryChanged, this, &StatusItem::placeOnScreen);
+    }
+    placeOnScreen();
+}
+
 void StatusItem::placeOnScreen()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    const QRect area = screen->availableGeometry();
+    QRect area = screen->availableGeometry();
+    // A free area starting within our own band was moved there by our reservation.
+    if (!m_reserved.isEmpty() && area.top() >= m_reserved.top()
+        && area.top() <= m_reserved.bottom() + 1)
+        area.setTop(m_freeTop);
+    m_freeTop = area.top();
     setPosition(area.x() + area.width() - width(), area.y());
+    updateReservation();
+}
+
+void StatusItem::updateReservation()
+{
+    const QRect band = m_shown ? QRect(position(), size()) : QRect();
+    if (band == m_reserved)
+        return;
+    if (band.isEmpty() || !reserveTopBand(this, band)) {
+        dropReservation(this);
+        m_reserved = QRect();
+        return;
+    }
+    m_reserved = band;
 }
 
 void StatusItem::takePalette()

@@ -11,9 +11,10 @@
 
 // The strip in the top bar: a frameless, always-on-top tool window at the top
 // right of the primary screen, as wide as the item's length, with no taskbar
-// entry. It holds the clipping container and paints the label's text at the x
-// it is given, only when the drawn pixel has changed. A click is reported; the
-// owner decides what opens.
+// entry. While shown it reserves its rectangle, so maximised windows keep
+// their title bars out from under it. It holds the clipping container and paints the label's text
+// at the x it is given, only when the drawn pixel has changed. A click is reported; the owner
+// decides what opens.
 class StatusItem : public QWindow
 {
     Q_OBJECT
@@ -63,9 +64,13 @@ protected:
     void exposeEvent(QExposeEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
+    void followPrimaryScreen(QScreen *screen);
     void placeOnScreen();
+    void updateReservation();
     void takePalette();
     void paint(bool force);
 
@@ -77,6 +82,14 @@ private:
     BackingStorePainter m_qtPainter;
     QColor m_background;
     QColor m_textColor;
+
+    // The band reserved from other windows (empty when none), and the top of
+    // the free area as it was without it: the reservation itself moves the
+    // screen's free area down to the strip's bottom edge.
+    QRect m_reserved;
+    int m_freeTop = 0;
+    bool m_shown = false;
+    QMetaObject::Connection m_areaConnection;
 
     // What the last paint drew: repaint only when one of these changes.
     int m_paintedX = INT_MIN;
