@@ -112,22 +112,7 @@ check "choosing 300 in the tray's Width submenu widens the strip in place" wait_
 # The menu paused the ticker while the tray showed it; closing it resumes.
 check "the strip scrolls again once the tray's menu closes" scrolls "$window" "$work"
 
-# A host's menu pauses the ticker only while the host says it is open: a fetch
-# ahead of time (AboutToShow, GetLayout) pauses nothing.
-still() { grab still-1.png && sleep 1 && grab still-2.png && [ "$(identify -format '%#' "$work/still-1.png")" = "$(identify -format '%#' "$work/still-2.png")" ]; }
-"$python" "$here/tray_menu_check.py" "$app_pid" --open-for 4 >"$work/opened.log" 2>&1 &
-host=$!
-sleep 1.5
-check "a host's \"opened\" menu holds the strip still" still
-wait "$host"
-grab strip-1.png
-check "its \"closed\" event sets the strip moving again" wait_for 5 moves
-"$python" "$here/tray_menu_check.py" "$app_pid" --peek-for 4 >"$work/peek.log" 2>&1 &
-host=$!
-sleep 1.5
-grab strip-1.png
-check "a menu fetched ahead of time (AboutToShow alone) pauses nothing" wait_for 2 moves
-wait "$host"
+check_host_menu_pauses "$here/tray_menu_check.py" "$work"
 
 # --- a screen reader's view: the strip as a button, and the menu it opens
 check "over AT-SPI the strip is a button named after a title" \

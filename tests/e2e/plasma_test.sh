@@ -93,6 +93,7 @@ check "the strip is dark under Breeze Dark (background brightness ${shade:-none}
 items=("Journal Filters..." "Width:" "Speed:" "↻ Refresh Now" "Launch at Login" "Quit Quillet")
 check "the tray item registers and exports every menu entry, none blank" \
   "$python" "$here/tray_menu_check.py" "$app_pid" "${items[@]}"
+check_host_menu_pauses "$here/tray_menu_check.py" "$work"
 
 check "program still running" app_alive
 finish

@@ -36,3 +36,21 @@ check_strip_in_place() { # area_x area_y area_width
     test $((x + w)) = "$right"
   check "strip's top is the free area's (y = $y, free area from $top)" test "$y" = "$top"
 }
+
+# A tray host's menu pauses the strip only while the host says it is open:
+# between its "opened" and "closed" events, not for a fetch ahead of time
+# (AboutToShow and GetLayout alone), which hosts make without showing anything.
+check_host_menu_pauses() { # checker dir
+  local checker=$1 dir=$2 host
+  /usr/bin/python3 "$checker" "$app_pid" --open-for 4 >"$dir/opened.log" 2>&1 &
+  host=$!
+  sleep 1.5
+  check "a host's \"opened\" menu holds the strip still" holds_still "$window" "$dir"
+  wait "$host"
+  check "its \"closed\" event sets the strip moving again" scrolls "$window" "$dir"
+  /usr/bin/python3 "$checker" "$app_pid" --peek-for 4 >"$dir/peek.log" 2>&1 &
+  host=$!
+  sleep 1
+  check "a menu fetched ahead of time (AboutToShow alone) pauses nothing" scrolls "$window" "$dir"
+  wait "$host"
+}

@@ -45,6 +45,12 @@ scrolls() { # id dir
   ' _ "$1" "$2"
 }
 
+# The window's picture stays the same for a second: nothing moves.
+holds_still() { # id dir
+  grab "$1" "$2/still-1.png" && sleep 1 && grab "$1" "$2/still-2.png" &&
+    [ "$(identify -format "%#" "$2/still-1.png")" = "$(identify -format "%#" "$2/still-2.png")" ]
+}
+
 # Opens a window, maximises it with wmctrl as a pager or a keyboard shortcut
 # would, and checks that it fills the free area's width while its frame stays
 # out of the rectangle given (the strip's). The window is closed again.
