@@ -1,4 +1,4 @@
-#include "builder/crossref_query.h"
+#include "crossref/crossref_query.h"
 
 #include <QUrlQuery>
 

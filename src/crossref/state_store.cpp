@@ -1,6 +1,6 @@
-#include "builder/state_store.h"
+#include "crossref/state_store.h"
 
-#include "builder/bounded_file.h"
+#include "crossref/bounded_file.h"
 
 #include <QFileInfo>
 #include <QJsonArray>

@@ -1,4 +1,4 @@
-#include "builder/crossref_client.h"
+#include "crossref/crossref_client.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -61,10 +61,10 @@ void CrossrefClient::startTry()
     QNetworkRequest request(m_url);
     request.setSslConfiguration(m_ssl);
     request.setTransferTimeout(int(m_config.timeout.count()));
+    const QString product = m_config.product + u"/" QUILLET_VERSION ""_qs;
     request.setHeader(QNetworkRequest::UserAgentHeader,
-        validMailto(m_config.mailto)
-            ? u"quillet-feed/" QUILLET_FEED_VERSION " (mailto:%1)"_qs.arg(m_config.mailto)
-            : u"quillet-feed/" QUILLET_FEED_VERSION ""_qs);
+        validMailto(m_config.mailto) ? u"%1 (mailto:%2)"_qs.arg(product, m_config.mailto)
+                                     : product);
     request.setRawHeader("Accept", "application/json");
     QNetworkReply *reply = m_network.get(request);
     // A page of works is a few MiB; past the cap something is wrong with the server.
