@@ -101,7 +101,6 @@ void CrossrefPoll::handOverEarly()
 
 void CrossrefPoll::complete(const CrossrefRun::Outcome &outcome)
 {
-    m_requests += m_client->requestsMade();
     // The run and its client are still on the stack that called this.
     m_run.release()->deleteLater();
     m_client.release()->deleteLater();

@@ -45,7 +45,7 @@ public:
 
     void poll() override;
 
-    int requestsMade() const { return m_requests; }
+    bool busy() const { return m_busy; }
 
 private:
     bool prepare();
@@ -63,5 +63,4 @@ private:
     std::unique_ptr<CrossrefClient> m_client;
     std::unique_ptr<CrossrefRun> m_run;
     bool m_busy = false;
-    int m_requests = 0;
 };
