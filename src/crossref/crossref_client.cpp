@@ -32,9 +32,11 @@ CrossrefClient::CrossrefClient(Config config, QObject *parent)
 {
     m_network.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
     m_ssl = QSslConfiguration::defaultConfiguration();
+    // Parsing the whole system store costs megabytes, and any CA list of our own
+    // stops Qt from looking the system's up on demand: the extra CAs are tried
+    // alone until a handshake shows that they are not enough.
     if (!m_config.extraCaCertificates.isEmpty())
-        m_ssl.setCaCertificates(
-            QSslConfiguration::systemCaCertificates() + m_config.extraCaCertificates);
+        m_ssl.setCaCertificates(m_config.extraCaCertificates);
 }
 
 void CrossrefClient::get(const QUrl &url, Callback done)
@@ -86,6 +88,16 @@ void CrossrefClient::handleFinished(QNetworkReply *reply)
     if (announced > m_interval)
         m_interval = std::min(announced, std::max(m_config.maxInterval, m_config.interval));
     const bool tooLarge = reply->property(tooLargeProperty).toBool();
+    if (reply->error() == QNetworkReply::SslHandshakeFailedError && !m_trustsSystemCas
+        && !m_config.extraCaCertificates.isEmpty()) {
+        // Not a failed try: the same one again, trusting the system's CAs too.
+        m_trustsSystemCas = true;
+        m_ssl.setCaCertificates(
+            QSslConfiguration::systemCaCertificates() + m_config.extraCaCertificates);
+        --m_try;
+        --m_made;
+        return startTry();
+    }
     if (reply->error() == QNetworkReply::NoError && status >= 200 && status < 300) {
         finish(Answer {true, reply->readAll(), QString()});
         return;

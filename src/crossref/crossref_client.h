@@ -82,6 +82,7 @@ private:
     Config m_config;
     QNetworkAccessManager m_network;
     QSslConfiguration m_ssl;
+    bool m_trustsSystemCas = false; // besides the extra CAs, once they alone failed
     std::chrono::milliseconds m_interval;
     QElapsedTimer m_sinceLastStart;
     QUrl m_url;
