@@ -59,6 +59,7 @@ wait_for 20 grep -Fxq "serving on https://127.0.0.1:$port/" "$work/stub.out" \
   || { cat "$work/stub.err" >&2; exit 1; }
 
 now() { date +%s.%N; }
+calc() { awk "BEGIN { print $1 }"; }
 answers() { grep -c '^answered ' "$work/stub.out" || true; }
 # Waits for the program's first line matching PATTERN; prints the time it was seen.
 seen() { # log pattern seconds
@@ -119,8 +120,8 @@ json.dump({"papers": [{k: p[k] for k in keys} for p in s["papers"]]}, open(sys.a
   stop "$server_pid"
   app_pid='' server_pid=''
   printf '%-4s %9s %14.2f %14.2f %8s %9.1f %13s %14s %13.1f\n' "$run" "$requests" \
-    "$(echo "$titled - $first_answer" | bc)" "$(echo "$titled - $started" | bc)" "$papers" \
-    "$(echo "$rss_kib / 1024" | bc -l)" "$again" "$bytes" "$(echo "$feed_rss_kib / 1024" | bc -l)" \
+    "$(calc "$titled - $first_answer")" "$(calc "$titled - $started")" "$papers" \
+    "$(calc "$rss_kib / 1024")" "$again" "$bytes" "$(calc "$feed_rss_kib / 1024")" \
     | tee -a "$work/rows"
 done
 median() { # column of the rows file
