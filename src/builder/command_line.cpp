@@ -1,6 +1,6 @@
 #include "builder/command_line.h"
 
-#include "builder/crossref_client.h"
+#include "crossref/crossref_client.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -20,14 +20,6 @@ Exit status: 0 written (or unchanged); 1 written, but some sources failed;
 run is on), output left alone; 4 could not write the output or state (both are
 then left as they were, byte for byte).)";
 
-// The sources file the package installs, found from the program's own place so
-// that /usr and /usr/local installs both work.
-QString installedSources()
-{
-    return QDir::cleanPath(
-        QCoreApplication::applicationDirPath() + u"/../share/quillet-feed/sources.json"_qs);
-}
-
 CommandLine failure(QString error)
 {
     CommandLine line;
@@ -43,8 +35,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     parser.setApplicationDescription(QString::fromUtf8(kDescription));
     const QCommandLineOption help({u"h"_qs, u"help"_qs}, u"Show this help and exit."_qs);
     const QCommandLineOption sources(u"sources"_qs,
-        u"The journals to follow (default %1)."_qs.arg(installedSources()), u"FILE"_qs,
-        installedSources());
+        u"The journals to follow (default: the table built into the program, as Quillet's)."_qs,
+        u"FILE"_qs, builtInSources());
     const QCommandLineOption state(
         u"state"_qs, u"What earlier runs saw; created if missing."_qs, u"FILE"_qs);
     const QCommandLineOption out(u"out"_qs, u"The feed document to write."_qs, u"FILE"_qs);

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "builder/crossref_client.h"
-#include "builder/crossref_query.h"
-#include "builder/paging_bound.h"
-#include "builder/sources.h"
-#include "builder/state_store.h"
+#include "crossref/crossref_client.h"
+#include "crossref/crossref_query.h"
+#include "crossref/crossref_run.h"
+#include "crossref/paging_bound.h"
+#include "crossref/sources.h"
+#include "crossref/state_store.h"
 
 #include <QDateTime>
 #include <QLockFile>
@@ -59,19 +60,9 @@ public:
     const CrossrefClient &client() const { return m_client; }
 
 private:
-    struct Batch
-    {
-        QList<Journal> journals;
-        bool failed = false;
-    };
-
-    void fetchPage(qsizetype batch, const QString &cursor);
-    void handlePage(qsizetype batch, const CrossrefClient::Answer &answer);
-    void nextBatch(qsizetype batch);
-    void complete();
+    void complete(const CrossrefRun::Outcome &outcome);
     void finish(int code, const QString &message = {});
     QString refusedPaths() const;
-    QString labelsOf(const Batch &batch) const;
 
     Options m_options;
     QTextStream &m_progress;
@@ -79,10 +70,5 @@ private:
     std::unique_ptr<QLockFile> m_lock;
     StateStore m_state;
     QDateTime m_now;
-    QDate m_from;
-    QList<Batch> m_batches;
-    PagingBound m_paging;
-    int m_newInBatch = 0;
-    int m_recordsInBatch = 0;
-    int m_newTotal = 0;
+    std::unique_ptr<CrossrefRun> m_run;
 };

@@ -1,8 +1,7 @@
 #include "builder/feed_writer.h"
 
-#include "builder/bounded_file.h"
-#include "builder/staged_file.h"
-#include "core/display_text.h"
+#include "crossref/bounded_file.h"
+#include "crossref/staged_file.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -30,12 +29,6 @@ bool holds(const QString &path, const QByteArray &bytes)
 }
 
 } // namespace
-
-Paper FeedWriter::shown(const Paper &paper)
-{
-    return Paper(DisplayText::clean(paper.title()), paper.link(), paper.journal(), paper.tier(),
-        DisplayText::clean(paper.author()), paper.date());
-}
 
 FeedWriter::Document FeedWriter::document(const QList<Paper> &papers, qint64 maxBytes)
 {

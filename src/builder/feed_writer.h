@@ -27,7 +27,7 @@ struct Document
 
 // The paper with its title and authors cut as Quillet cuts the text it shows:
 // longer ones could never be read in a menu.
-Paper shown(const Paper &paper);
+
 // The document, one paper a line so a host's diffs stay readable, checked with
 // the program's own decoder. Papers are left out from the end (the oldest) while
 // it would be larger than `maxBytes`, so Quillet never refuses it.

@@ -1,9 +1,9 @@
 #include "builder/source_check.h"
 
-#include "builder/crossref_page.h"
-#include "builder/crossref_query.h"
-#include "builder/markup_text.h"
 #include "builder/output_line.h"
+#include "crossref/crossref_page.h"
+#include "crossref/crossref_query.h"
+#include "crossref/markup_text.h"
 
 #include <QRegularExpression>
 #include <QSet>

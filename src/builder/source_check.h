@@ -1,7 +1,7 @@
 #pragma once
 
-#include "builder/crossref_client.h"
-#include "builder/sources.h"
+#include "crossref/crossref_client.h"
+#include "crossref/sources.h"
 
 #include <QObject>
 #include <QTextStream>

@@ -2,8 +2,9 @@
 
 #include "core/diagnostics.h"
 #include "core/feed_endpoint.h"
+#include "core/paper_source.h"
+#include "core/reply_guard.h"
 
-#include <QCoreApplication>
 #include <QFutureWatcher>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -16,81 +17,12 @@
 #include <utility>
 
 using namespace std::chrono_literals;
+using ReplyGuard::abortReasonProperty;
 
 namespace {
 
-// Set on a reply that we aborted ourselves; the text becomes the logged description.
-constexpr const char *abortReasonProperty = "quilletAbortReason";
-
 // A feed moves rarely; a longer chain than this is a misconfigured loop, not a move.
 constexpr int maxRedirects = 5;
-
-// HTTP statuses are answers, not transport faults: their bodies are decoded
-// like any other. Qt reports 4xx/5xx as errors, so tell the two apart.
-bool isTransportError(QNetworkReply::NetworkError error, bool hasHttpStatus)
-{
-    if (error == QNetworkReply::NoError)
-        return false;
-    const bool statusError = (error >= QNetworkReply::ContentAccessDenied
-                                 && error <= QNetworkReply::UnknownContentError)
-        || (error >= QNetworkReply::InternalServerError
-            && error <= QNetworkReply::UnknownServerError);
-    return !(statusError && hasHttpStatus);
-}
-
-QString formatMiB(std::int64_t bytes)
-{
-    return QString::number(double(bytes) / (1024.0 * 1024.0), 'g', 4);
-}
-
-// Enforces the transfer limits on one reply: an idle timeout, an overall
-// deadline and a body size cap, each aborting with a readable reason.
-void guardReply(QNetworkReply *reply, const PaperService::Config &config)
-{
-    auto abortWith = [reply](const QString &reason) {
-        if (reply->isFinished())
-            return;
-        reply->setProperty(abortReasonProperty, reason);
-        reply->abort();
-    };
-
-    auto *idle = new QTimer(reply);
-    idle->setSingleShot(true);
-    idle->setInterval(config.idleTimeout);
-    QObject::connect(idle, &QTimer::timeout, reply, [abortWith, config] {
-        abortWith(QStringLiteral("Timed out: nothing received for %1 ms")
-                      .arg(config.idleTimeout.count()));
-    });
-    idle->start();
-
-    auto *deadline = new QTimer(reply);
-    deadline->setSingleShot(true);
-    deadline->setInterval(config.transferTimeout);
-    QObject::connect(deadline, &QTimer::timeout, reply, [abortWith, config] {
-        abortWith(QStringLiteral("Timed out: the transfer took longer than %1 ms")
-                      .arg(config.transferTimeout.count()));
-    });
-    deadline->start();
-
-    const std::int64_t cap = config.maxBodyBytes;
-    const QString tooLarge
-        = QStringLiteral("Response larger than the %1 MiB limit").arg(formatMiB(cap));
-    QObject::connect(
-        reply, &QNetworkReply::metaDataChanged, reply, [reply, idle, abortWith, cap, tooLarge] {
-            idle->start();
-            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-            if (length.isValid() && length.toLongLong() > cap)
-                abortWith(tooLarge);
-        });
-    // readyRead, not downloadProgress: progress signals are rate-limited and can
-    // miss data that arrives in quick bursts.
-    QObject::connect(
-        reply, &QNetworkReply::readyRead, reply, [reply, idle, abortWith, cap, tooLarge] {
-            idle->start();
-            if (reply->bytesAvailable() > cap)
-                abortWith(tooLarge);
-        });
-}
 
 } // namespace
 
@@ -100,15 +32,6 @@ PaperService::Config PaperService::Config::fromEndpoint(const FeedEndpoint &endp
     config.apiURL = QUrl(endpoint.url, QUrl::StrictMode);
     config.extraCaCertificates = QSslCertificate::fromData(endpoint.extraCaPem, QSsl::Pem);
     return config;
-}
-
-PaperService &PaperService::shared()
-{
-    // Parented to the application object, so it goes when the event loop's owner goes.
-    static PaperService *const service
-        = new PaperService(Config::fromEndpoint(quilletFeedEndpoint()),
-            std::make_unique<QtTimers>(), QCoreApplication::instance());
-    return *service;
 }
 
 PaperService::PaperService(Config config, std::unique_ptr<Timers> timers, QObject *parent)
@@ -126,6 +49,14 @@ PaperService::PaperService(Config config, std::unique_ptr<Timers> timers, QObjec
     // alone until a handshake shows that they are not enough.
     if (!m_config.extraCaCertificates.isEmpty())
         m_sslConfiguration.setCaCertificates(m_config.extraCaCertificates);
+}
+
+PaperService::PaperService(
+    std::unique_ptr<PaperSource> source, std::unique_ptr<Timers> timers, QObject *parent)
+    : QObject(parent), m_timers(std::move(timers)), m_source(std::move(source)), m_session(this)
+{
+    m_source->onPapers = [this](const QList<Paper> &papers) { handleSuccess(papers); };
+    m_source->onFailure = [this](const QString &message) { handleFetchFailure(message); };
 }
 
 PaperService::~PaperService() = default;
@@ -161,6 +92,8 @@ void PaperService::cancelRetry()
 void PaperService::fetch()
 {
     cancelRetry();
+    if (m_source)
+        return m_source->poll();
 
     QNetworkRequest request(m_config.apiURL);
     request.setAttribute(
@@ -181,7 +114,8 @@ void PaperService::fetch()
     QNetworkReply *reply = m_session.get(request);
     m_replyInFlight = reply;
     ++m_fetchesInFlight;
-    guardReply(reply, m_config);
+    ReplyGuard::guard(
+        reply, {m_config.idleTimeout, m_config.transferTimeout, m_config.maxBodyBytes});
     connect(reply, &QNetworkReply::finished, this,
         [this, reply, serial] { handleReplyFinished(reply, serial); });
 }
@@ -220,7 +154,7 @@ void PaperService::handleReplyFinished(QNetworkReply *reply, std::uint64_t seria
         fetch();
         return;
     }
-    if (!abortReason.isEmpty() || isTransportError(reply->error(), hasHttpStatus)) {
+    if (!abortReason.isEmpty() || ReplyGuard::isTransportError(reply->error(), hasHttpStatus)) {
         Diagnostics::log(QStringLiteral("Fetch error: ")
             + (abortReason.isEmpty() ? reply->errorString() : abortReason));
         later([this] { handleFetchFailure(QStringLiteral("Failed to load papers")); });

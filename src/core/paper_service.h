@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 
+class PaperSource;
 class QNetworkReply;
 struct FeedEndpoint;
 
@@ -25,6 +26,8 @@ struct FeedEndpoint;
 // always after the call that started the fetch has returned), and retries
 // failures after 30, 60, 120 and 240 seconds. It revalidates: a 304 answer to
 // the last good answer's ETag / Last-Modified is a success with the papers it has.
+// Built on a PaperSource instead, it leaves each fetch to the source and keeps
+// the rest: callbacks, lines, timers and retries.
 class PaperService : public QObject
 {
     Q_OBJECT
@@ -48,9 +51,12 @@ public:
     static constexpr std::chrono::seconds baseRetryDelay {30};
 
     // The instance for the program, built on first use from the build's endpoint.
+    // Defined where the program is wired (src/app), which chooses the source.
     static PaperService &shared();
 
     PaperService(Config config, std::unique_ptr<Timers> timers, QObject *parent = nullptr);
+    PaperService(std::unique_ptr<PaperSource> source, std::unique_ptr<Timers> timers,
+        QObject *parent = nullptr);
     ~PaperService() override;
 
     // Fetches now, then every `interval`; cancels earlier polling and any pending
@@ -75,6 +81,7 @@ private:
 
     Config m_config;
     std::unique_ptr<Timers> m_timers;
+    std::unique_ptr<PaperSource> m_source; // none: the feed document at apiURL
     QNetworkAccessManager m_session;
     QSslConfiguration m_sslConfiguration;
     int m_fetchesInFlight = 0;

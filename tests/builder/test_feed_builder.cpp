@@ -2,12 +2,12 @@
 // server: what reaches the feed, how it asks, how it copes with a struggling
 // API, and what it leaves on disk.
 #include "builder/command_line.h"
-#include "builder/crossref_client.h"
 #include "builder/feed_build.h"
-#include "builder/markup_text.h"
-#include "builder/record_normaliser.h"
 #include "builder/source_check.h"
 #include "core/journal_constants.h"
+#include "crossref/crossref_client.h"
+#include "crossref/markup_text.h"
+#include "crossref/record_normaliser.h"
 #include "support/scratch_files.h"
 #include "support/test_https_server.h"
 

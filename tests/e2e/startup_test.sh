@@ -25,7 +25,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config
+export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 # --- closed standard streams: /dev/null takes their numbers before anything else can

@@ -26,6 +26,7 @@ class CrossrefClient : public QObject
 public:
     struct Config
     {
+        QString product = QStringLiteral("quillet-feed"); // names the program to the API
         QString mailto; // for the polite pool
         QList<QSslCertificate> extraCaCertificates; // trusted besides the system's
         std::chrono::milliseconds interval {1000}; // between the starts of two requests
@@ -57,6 +58,7 @@ public:
     // One line for each wait longer than Config::quietWait, so a run never stalls unexplained.
     std::function<void(const QString &line)> onWait;
 
+    const Config &config() const { return m_config; }
     int requestsMade() const { return m_made; }
     int requestsFailed() const { return m_failed; }
     bool gaveUp() const { return m_made >= 10 && m_failed * 10 > m_made; }
@@ -80,6 +82,7 @@ private:
     Config m_config;
     QNetworkAccessManager m_network;
     QSslConfiguration m_ssl;
+    bool m_trustsSystemCas = false; // besides the extra CAs, once they alone failed
     std::chrono::milliseconds m_interval;
     QElapsedTimer m_sinceLastStart;
     QUrl m_url;

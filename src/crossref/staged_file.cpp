@@ -1,4 +1,4 @@
-#include "builder/staged_file.h"
+#include "crossref/staged_file.h"
 
 #include <cerrno>
 

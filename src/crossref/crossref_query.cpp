@@ -1,4 +1,4 @@
-#include "builder/crossref_query.h"
+#include "crossref/crossref_query.h"
 
 #include <QUrlQuery>
 
@@ -19,8 +19,12 @@ QUrl worksUrl(const QUrl &api, const QList<std::pair<QString, QString>> &items)
     QUrlQuery query;
     // QUrlQuery leaves '+' alone, which servers read as a blank: cursors are
     // base64 and addresses may hold one.
-    for (const auto &[key, value] : items)
+    for (const auto &[key, value] : items) {
+        // No address, no mailto: the public pool, rather than an empty parameter.
+        if (key == u"mailto"_qs && value.isEmpty())
+            continue;
         query.addQueryItem(key, QString(value).replace(u'+', u"%2B"_qs));
+    }
     url.setQuery(query);
     return url;
 }

@@ -1,6 +1,6 @@
-#include "builder/sources.h"
+#include "crossref/sources.h"
 
-#include "builder/bounded_file.h"
+#include "crossref/bounded_file.h"
 
 #include <QHash>
 #include <QJsonArray>

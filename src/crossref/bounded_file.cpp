@@ -1,4 +1,4 @@
-#include "builder/bounded_file.h"
+#include "crossref/bounded_file.h"
 
 #include <QFile>
 #include <QFileInfo>

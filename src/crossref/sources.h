@@ -38,6 +38,13 @@ struct SourcesResult
     QString error; // one line naming the file and the place; empty on success
 };
 
+// The journal table compiled into the programs (feed/sources.json), so the
+// builder and Quillet always follow the same journals.
+inline QString builtInSources()
+{
+    return QStringLiteral(":/quillet/sources.json");
+}
+
 // Reads and checks a sources file (feed/README.md describes it).
 SourcesResult readSources(const QString &path);
 // Parses the bytes of a sources file; `name` prefixes errors.

@@ -1,6 +1,6 @@
-#include "builder/record_normaliser.h"
+#include "crossref/record_normaliser.h"
 
-#include "builder/markup_text.h"
+#include "crossref/markup_text.h"
 
 #include <QRegularExpression>
 #include <QUrl>

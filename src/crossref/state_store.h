@@ -1,6 +1,6 @@
 #pragma once
 
-#include "builder/record_normaliser.h"
+#include "crossref/record_normaliser.h"
 
 #include <QDateTime>
 #include <QHash>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "builder/crossref_page.h"
+#include "crossref/crossref_page.h"
 
 #include <QSet>
 #include <QString>

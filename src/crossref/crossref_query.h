@@ -1,6 +1,6 @@
 #pragma once
 
-#include "builder/sources.h"
+#include "crossref/sources.h"
 
 #include <QDate>
 #include <QList>

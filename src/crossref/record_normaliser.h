@@ -1,8 +1,8 @@
 #pragma once
 
-#include "builder/crossref_page.h"
-#include "builder/sources.h"
 #include "core/paper.h"
+#include "crossref/crossref_page.h"
+#include "crossref/sources.h"
 
 #include <QString>
 

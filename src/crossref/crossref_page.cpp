@@ -1,4 +1,4 @@
-#include "builder/crossref_page.h"
+#include "crossref/crossref_page.h"
 
 #include <simdjson.h>
 

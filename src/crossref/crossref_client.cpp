@@ -1,4 +1,4 @@
-#include "builder/crossref_client.h"
+#include "crossref/crossref_client.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -32,9 +32,11 @@ CrossrefClient::CrossrefClient(Config config, QObject *parent)
 {
     m_network.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
     m_ssl = QSslConfiguration::defaultConfiguration();
+    // Parsing the whole system store costs megabytes, and any CA list of our own
+    // stops Qt from looking the system's up on demand: the extra CAs are tried
+    // alone until a handshake shows that they are not enough.
     if (!m_config.extraCaCertificates.isEmpty())
-        m_ssl.setCaCertificates(
-            QSslConfiguration::systemCaCertificates() + m_config.extraCaCertificates);
+        m_ssl.setCaCertificates(m_config.extraCaCertificates);
 }
 
 void CrossrefClient::get(const QUrl &url, Callback done)
@@ -61,10 +63,10 @@ void CrossrefClient::startTry()
     QNetworkRequest request(m_url);
     request.setSslConfiguration(m_ssl);
     request.setTransferTimeout(int(m_config.timeout.count()));
+    const QString product = m_config.product + u"/" QUILLET_VERSION ""_qs;
     request.setHeader(QNetworkRequest::UserAgentHeader,
-        validMailto(m_config.mailto)
-            ? u"quillet-feed/" QUILLET_FEED_VERSION " (mailto:%1)"_qs.arg(m_config.mailto)
-            : u"quillet-feed/" QUILLET_FEED_VERSION ""_qs);
+        validMailto(m_config.mailto) ? u"%1 (mailto:%2)"_qs.arg(product, m_config.mailto)
+                                     : product);
     request.setRawHeader("Accept", "application/json");
     QNetworkReply *reply = m_network.get(request);
     // A page of works is a few MiB; past the cap something is wrong with the server.
@@ -86,6 +88,16 @@ void CrossrefClient::handleFinished(QNetworkReply *reply)
     if (announced > m_interval)
         m_interval = std::min(announced, std::max(m_config.maxInterval, m_config.interval));
     const bool tooLarge = reply->property(tooLargeProperty).toBool();
+    if (reply->error() == QNetworkReply::SslHandshakeFailedError && !m_trustsSystemCas
+        && !m_config.extraCaCertificates.isEmpty()) {
+        // Not a failed try: the same one again, trusting the system's CAs too.
+        m_trustsSystemCas = true;
+        m_ssl.setCaCertificates(
+            QSslConfiguration::systemCaCertificates() + m_config.extraCaCertificates);
+        --m_try;
+        --m_made;
+        return startTry();
+    }
     if (reply->error() == QNetworkReply::NoError && status >= 200 && status < 300) {
         finish(Answer {true, reply->readAll(), QString()});
         return;

@@ -1,4 +1,4 @@
-#include "builder/markup_text.h"
+#include "crossref/markup_text.h"
 
 #include <QHash>
 #include <QSet>

@@ -1,4 +1,4 @@
-#include "builder/paging_bound.h"
+#include "crossref/paging_bound.h"
 
 void PagingBound::restart(const QString &cursor)
 {

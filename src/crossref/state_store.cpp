@@ -1,6 +1,6 @@
-#include "builder/state_store.h"
+#include "crossref/state_store.h"
 
-#include "builder/bounded_file.h"
+#include "crossref/bounded_file.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -16,6 +16,35 @@ const std::array<QString, Paper::FieldCount> &fieldNames()
     static const std::array<QString, Paper::FieldCount> names {
         u"title"_qs, u"link"_qs, u"journal"_qs, u"tier"_qs, u"author"_qs, u"date"_qs};
     return names;
+}
+
+// `text` (UTF-8) as a JSON string: quotes, backslashes and control characters escaped.
+void appendJsonString(QByteArray &out, QByteArrayView text)
+{
+    out += '"';
+    for (const char c : text) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20)
+                out += "\\u00"
+                    + QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
+            else
+                out += c;
+        }
+    }
+    out += '"';
 }
 
 } // namespace
@@ -59,24 +88,43 @@ bool StateStore::load(const QString &path, const QDateTime &now, QString *error)
 
 QByteArray StateStore::serialised() const
 {
-    // Sorted, so an unchanged state is an unchanged file.
+    // Written out directly, not through QJsonDocument: for a full state its tree
+    // of objects costs a desktop's Quillet megabytes at the peak of every poll.
     QStringList keys = m_items.keys();
+    // Sorted, so an unchanged state is an unchanged file.
     keys.sort();
-    QJsonArray papers;
-    for (const QString &key : std::as_const(keys)) {
-        const Entry &entry = m_items[key];
-        QJsonObject object {{u"doi"_qs, key},
-            {u"firstSeen"_qs, entry.firstSeen.toUTC().toString(Qt::ISODateWithMs)}};
-        for (int i = 0; i < Paper::FieldCount; ++i)
-            object.insert(fieldNames()[size_t(i)], entry.paper.text(Paper::Field(i)));
-        papers.append(object);
+    QByteArray out;
+    out.reserve(64 + keys.size() * 512);
+    out += "{\n    \"lastSuccess\": ";
+    appendJsonString(out,
+        m_lastSuccess.isValid() ? m_lastSuccess.toUTC().toString(Qt::ISODateWithMs).toUtf8()
+                                : QByteArray());
+    out += ",\n    \"papers\": [";
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        const Entry &entry = m_items[keys[i]];
+        out += i == 0 ? "\n        {" : ",\n        {";
+        // Members in name order, one paper a line.
+        const auto member = [&out](const char *name, QByteArrayView value, bool last = false) {
+            out += '"';
+            out += name;
+            out += "\": ";
+            appendJsonString(out, value);
+            if (!last)
+                out += ", ";
+        };
+        member("author", entry.paper.utf8(Paper::Author));
+        member("date", entry.paper.utf8(Paper::Date));
+        member("doi", keys[i].toUtf8());
+        member("firstSeen", entry.firstSeen.toUTC().toString(Qt::ISODateWithMs).toUtf8());
+        member("journal", entry.paper.utf8(Paper::Journal));
+        member("link", entry.paper.utf8(Paper::Link));
+        member("tier", entry.paper.utf8(Paper::Tier));
+        member("title", entry.paper.utf8(Paper::Title), true);
+        out += '}';
     }
-    const QJsonObject root {{u"version"_qs, 1},
-        {u"lastSuccess"_qs,
-            m_lastSuccess.isValid() ? m_lastSuccess.toUTC().toString(Qt::ISODateWithMs)
-                                    : QString()},
-        {u"papers"_qs, papers}};
-    return QJsonDocument(root).toJson();
+    out += keys.isEmpty() ? "]," : "\n    ],";
+    out += "\n    \"version\": 1\n}\n";
+    return out;
 }
 
 int StateStore::merge(const QList<FeedItem> &items, const QDateTime &now)
