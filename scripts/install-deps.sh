@@ -16,6 +16,9 @@ packages=(
   # the desktop test: a session bus, a window manager and a panel with a D-Bus
   # tray, the accessibility bus and the checkers' D-Bus and AT-SPI bindings
   dbus-daemon dbus-bin xfwm4 xfce4-panel at-spi2-core python3-dbus python3-pyatspi
+  # the GNOME test and its benchmark: GNOME Shell headless with the AppIndicator
+  # extension (the shell's own mount namespace comes from util-linux's unshare)
+  gnome-shell gnome-shell-extension-appindicator
   # follows a GTK desktop's light or dark theme (the package recommends it)
   qt6-gtk-platformtheme
   # packaging: the .deb (dpkg-shlibdeps, file) and checks of its desktop files
