@@ -111,7 +111,7 @@ gnome_screenshot "$work/gnome-topbar.png" 0 0 1280 "$(gnome_eval Main.panel.heig
 check "a picture of the top bar is saved" test -s "$work/gnome-topbar.png"
 
 # --- where the label shows, no strip floats under the top bar
-strip_shown() { gnome_shown_windows | grep -qx Quillet; }
+strip_shown() { grep -qx Quillet <<<"$(gnome_shown_windows)"; }
 strip_mapped() { [ -n "$(xdotool search --onlyvisible --name '^Quillet$' 2>/dev/null)" ]; }
 check "the shell shows no strip window" eval '! strip_shown'
 check "no strip window is mapped on Xwayland ($DISPLAY)" eval '! strip_mapped'

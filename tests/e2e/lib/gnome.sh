@@ -2,10 +2,13 @@
 # on, a top bar hosting StatusNotifierItems, and Xwayland for X clients. Source
 # it after scripts/lib/processes.sh (stop, wait_for); it defines functions.
 #
-#   gnome_start WORK       starts the shell, with a home, runtime folder and
+#   gnome_start WORK [bare]
+#                          starts the shell, with a home, runtime folder and
 #                          session and system buses of its own under WORK;
 #                          exports what its clients need (DISPLAY, XAUTHORITY,
-#                          WAYLAND_DISPLAY, DBUS_SESSION_BUS_ADDRESS...)
+#                          WAYLAND_DISPLAY, DBUS_SESSION_BUS_ADDRESS...).
+#                          "bare": without the AppIndicator extension, so with
+#                          no tray host, as GNOME upstream ships it
 #   gnome_stop             ends every process gnome_start started
 #   gnome_eval SCRIPT      the value of JavaScript evaluated in the shell
 #   gnome_top_bar_labels   the texts app indicators show in the top bar, a line each
@@ -29,8 +32,9 @@ gnome_bus() { # socket address-file
   gnome_bus_pid=$!
 }
 
-gnome_start() { # work
-  local work=$1 ext pid
+gnome_start() { # work [bare]
+  local work=$1 bare=${2:-} ext pid extensions="'quillet-eval@tests'"
+  [ -n "$bare" ] || extensions="'ubuntu-appindicators@ubuntu.com', $extensions"
   gnome_log=$work/gnome-shell.log
   if [ "$(id -u)" -ne 0 ]; then
     echo "gnome_start: the shell's mount namespace needs root" >>"$gnome_log"
@@ -57,8 +61,7 @@ gnome_start() { # work
 
   # Settings in a key file: no dconf service to start and end.
   export GSETTINGS_BACKEND=keyfile
-  gsettings set org.gnome.shell enabled-extensions \
-    "['ubuntu-appindicators@ubuntu.com', 'quillet-eval@tests']" 2>>"$gnome_log" || return 1
+  gsettings set org.gnome.shell enabled-extensions "[$extensions]" 2>>"$gnome_log" || return 1
 
   # Xwayland's socket goes to a private /tmp/.X11-unix (mutter wants it writable
   # by all); X clients outside reach it through its abstract socket.
@@ -69,7 +72,7 @@ gnome_start() { # work
   # Eval answers once the test extension is on; the tray host is up once the
   # AppIndicator extension owns the watcher.
   wait_for 60 gnome_answers || return 1
-  wait_for 20 gnome_has_watcher || return 1
+  [ -n "$bare" ] || wait_for 20 gnome_has_watcher || return 1
   for pid in $(cat /proc/"$gnome_shell_pid"/task/*/children 2>/dev/null); do
     [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xwayland ] && gnome_xwayland_pid=$pid
   done
