@@ -123,12 +123,14 @@ check "no strip window is mapped on Xwayland ($DISPLAY)" eval '! strip_mapped'
 items=("Journal Filters..." "Width:" "Speed:" "↻ Refresh Now" "Launch at Login" "Quit Quillet")
 check "GetLayout shows every menu entry, none blank" "$python" "$here/tray_menu_check.py" "$app_pid" "${items[@]}"
 
-# --- paused only while the host shows the menu: between "opened" and "closed"
+# --- paused only while the host shows the menu: between "opened" and "closed",
+# which the shell sends as its menu opens and closes
+held() { gnome_indicator_menu open && read_label && ! wait_for $((2 * stay + 1)) changed_from "$label"; }
+check "the menu open in the top bar (\"opened\") holds the label" watch held
+resumed() { gnome_indicator_menu close && read_label && wait_for $((2 * stay + 2)) changed_from "$label"; }
+check "closing it (\"closed\") lets the label change again" watch resumed
+# Hosts prefetch menus with AboutToShow: it must hold nothing.
 event() { "$python" "$here/menu_event.py" "$app_pid" "$1" >>"$work/events.log" 2>&1; }
-held() { event opened && read_label && ! wait_for $((2 * stay + 1)) changed_from "$label"; }
-check "an \"opened\" event holds the label" watch held
-resumed() { event closed && read_label && wait_for $((2 * stay + 2)) changed_from "$label"; }
-check "a \"closed\" event lets it change again" watch resumed
 prefetched() { event about-to-show && read_label && wait_for $((2 * stay + 2)) changed_from "$label"; }
 check "AboutToShow alone pauses nothing" watch prefetched
 

@@ -9,11 +9,15 @@
 #                          WAYLAND_DISPLAY, DBUS_SESSION_BUS_ADDRESS...).
 #                          "bare": without the AppIndicator extension, so with
 #                          no tray host, as GNOME upstream ships it
-#   gnome_stop             ends every process gnome_start started
+#   gnome_stop             ends every process gnome_start started, and any
+#                          other still on its buses
 #   gnome_eval SCRIPT      the value of JavaScript evaluated in the shell
 #   gnome_top_bar_labels   the texts app indicators show in the top bar, a line each
 #   gnome_indicator_icons  how many app indicators show an icon there
 #   gnome_shown_windows    the titles of the windows the shell shows, a line each
+#   gnome_indicator_menu open|close
+#                          opens or closes the first app indicator's menu as a
+#                          click does (the host sends "opened", or "closed")
 #   gnome_screenshot FILE [X Y W H]
 #
 # The shell runs as root with no systemd: it needs a system bus, and must not
@@ -63,9 +67,12 @@ gnome_start() { # work [bare]
   export GSETTINGS_BACKEND=keyfile
   gsettings set org.gnome.shell enabled-extensions "[$extensions]" 2>>"$gnome_log" || return 1
 
-  # Xwayland's socket goes to a private /tmp/.X11-unix (mutter wants it writable
-  # by all); X clients outside reach it through its abstract socket.
-  unshare -m sh -c 'mount -t tmpfs none /run/systemd && mount -t tmpfs -o mode=1777 none /tmp/.X11-unix &&
+  # An empty /run/systemd hides logind. Xwayland's socket goes to a private
+  # /tmp/.X11-unix (mutter wants it writable by all, which it need not be here);
+  # X clients outside reach the server through its abstract socket.
+  unshare -m sh -c '
+    if [ -d /run/systemd ]; then mount -t tmpfs none /run/systemd || exit 1; fi
+    if [ -d /tmp/.X11-unix ]; then mount -t tmpfs -o mode=1777 none /tmp/.X11-unix || exit 1; fi
     exec gnome-shell --headless --wayland --virtual-monitor 1280x800' >>"$gnome_log" 2>&1 &
   gnome_shell_pid=$!
 
@@ -123,14 +130,15 @@ gnome_running() { # pid
 gnome_ended() { ! gnome_running "$1"; }
 
 gnome_stop() {
-  local pid peers=''
-  # Whatever is still on the buses (a client the caller left) ends with them.
+  local pid others=''
+  # The shell's children (Xwayland) outlive it unless ended; and whatever is
+  # still on the buses (a client the caller left) ends with them.
+  [ -z "$gnome_shell_pid" ] || others=$(cat /proc/"$gnome_shell_pid"/task/*/children 2>/dev/null)
   for pid in $(gnome_bus_peers "${DBUS_SESSION_BUS_ADDRESS:-}") $(gnome_bus_peers "${DBUS_SYSTEM_BUS_ADDRESS:-}"); do
-    [ "$pid" = "$gnome_shell_pid" ] || [ "$pid" = "$$" ] || peers="$peers $pid"
+    [ "$pid" = "$gnome_shell_pid" ] || [ "$pid" = "$$" ] || others="$others $pid"
   done
   stop "$gnome_shell_pid"
-  gnome_end "$gnome_xwayland_pid"
-  for pid in $peers; do gnome_end "$pid"; done
+  for pid in $others; do gnome_end "$pid"; done
   stop "$gnome_session_bus_pid"
   stop "$gnome_system_bus_pid"
   gnome_shell_pid='' gnome_xwayland_pid='' gnome_session_bus_pid='' gnome_system_bus_pid=''
@@ -169,4 +177,13 @@ gnome_indicator_icons() {
 gnome_shown_windows() {
   gnome_eval "global.get_window_actors().filter(a => a.visible && !a.meta_window.minimized)
     .map(a => a.meta_window.get_title()).join('\n')"
+}
+
+gnome_indicator_menu() { # open|close
+  [ "$(gnome_eval "(() => {
+    const item = Object.entries(Main.panel.statusArea).find(([key]) => key.startsWith('appindicator-'));
+    if (!item || !item[1].menu) return false;
+    item[1].menu.$1(false);
+    return item[1].menu.isOpen;
+  })()")" = "$([ "$1" = open ] && echo true || echo false)" ]
 }
