@@ -87,8 +87,10 @@ gnome_start() { # work [bare]
   XAUTHORITY=$(ls "$XDG_RUNTIME_DIR"/.mutter-Xwaylandauth.* 2>/dev/null | head -n 1)
   [ -n "$DISPLAY" ] && [ -n "$XAUTHORITY" ] || return 1
   export DISPLAY XAUTHORITY WAYLAND_DISPLAY=wayland-0 XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME
-  # The desktop as after a login: out of the overview, no notifications over it.
-  gnome_eval 'Main.overview.hide(); Main.messageTray.getSources().forEach(s => s.destroy())' >/dev/null
+  # The desktop as after a login: out of the overview, no notifications over it,
+  # and no warning in the top bar about the unsafe mode the tests turned on.
+  gnome_eval 'Main.overview.hide(); Main.messageTray.getSources().forEach(s => s.destroy());
+    Main.panel.statusArea.quickSettings?._unsafeMode?.hide()' >/dev/null
 }
 
 gnome_answers() {
