@@ -92,8 +92,9 @@ sys.exit(0 if part and any(part in t for t in titles) else 1)' "$feed" "$label"
 shows_title() { read_label && title_part; }
 changed_from() { read_label && [ "$label" != "$1" ] && title_part; }
 
+before=$failed
 check "the top bar's label holds part of a feed title" wait_for 20 shows_title
-if [ "$failed" -eq 0 ]; then
+if [ "$failed" -eq "$before" ]; then
   first=$label
   check "the label changes to another part of a title" wait_for 20 changed_from "$first"
   # How long one label stays, for the bounds below: from one change to the next.
@@ -156,5 +157,5 @@ if exited; then
   status=$?
   app_pid=''
 fi
-check "the program's exit status is 0 (got $status)" test "$status" -eq 0
+check "the program's exit status is 0 (got $status)" test "$status" = 0
 finish
