@@ -19,6 +19,9 @@ packages=(
   # the Plasma test: KDE Plasma 5 on X11, and wmctrl to maximise a window there
   # and on Xfce
   plasma-desktop plasma-workspace kwin-x11 wmctrl
+  # the GNOME test and its benchmark: GNOME Shell headless with the AppIndicator
+  # extension (the shell's own mount namespace comes from util-linux's unshare)
+  gnome-shell gnome-shell-extension-appindicator
   # follows a GTK desktop's light or dark theme (the package recommends it)
   qt6-gtk-platformtheme
   # packaging: the .deb (dpkg-shlibdeps, file) and checks of its desktop files

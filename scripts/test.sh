@@ -5,7 +5,8 @@
 #   format     clang-format --dry-run --Werror over every C++ file
 #   build      the ci preset: warnings as errors
 #   unit       ctest -L unit: the QtTest suite, offscreen
-#   e2e        ctest -L e2e: the real program on Xvfb and on Weston
+#   e2e        ctest -L e2e: the real program on Xvfb, on Weston, on xfce4-panel
+#              and on GNOME Shell
 #   sanitizers the whole suite again under AddressSanitizer, LeakSanitizer, UBSan
 #   fuzz       a minute of coverage-guided fuzzing of the feed decoder
 #   package    tests/package/package_test.sh: the .deb packed, installed, run, removed

@@ -30,7 +30,8 @@ def registered_item(bus, pid):
     watcher = bus.get_object(WATCHER, "/StatusNotifierWatcher")
     names = bus.get_object("org.freedesktop.DBus", "/org/freedesktop/DBus")
     for entry in watcher.Get(WATCHER, "RegisteredStatusNotifierItems", dbus_interface=PROPERTIES):
-        service, _, path = str(entry).partition("/")
+        # "service/path" from most watchers, "service@/path" from GNOME's
+        service, _, path = str(entry).replace("@/", "/", 1).partition("/")
         try:
             owner = names.GetConnectionUnixProcessID(service, dbus_interface="org.freedesktop.DBus")
         except dbus.DBusException:
