@@ -149,20 +149,15 @@ bool DBusMenuExporter::handleEvent(int id, const QString &eventId)
         if (const std::optional<DBusMenuLayout::Target> target = m_layout.target(id))
             // After the reply: quitting or opening a window must not keep the host waiting.
             QMetaObject::invokeMethod(
-                this, [this, chosen = *target] { choose(chosen); }, Qt::QueuedConnection);
+                this,
+                [this, chosen = *target] {
+                    if (onChosen)
+                        onChosen(chosen);
+                    refresh();
+                },
+                Qt::QueuedConnection);
     }
     return true;
-}
-
-void DBusMenuExporter::choose(const DBusMenuLayout::Target &target)
-{
-    if (target.value)
-        Q_EMIT valueChosen(target.command, *target.value);
-    else if (target.checkedAfter)
-        Q_EMIT checkChosen(target.command, *target.checkedAfter);
-    else
-        Q_EMIT triggered(target.command);
-    refresh();
 }
 
 bool DBusMenuExporter::AboutToShow(int id)

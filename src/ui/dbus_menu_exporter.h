@@ -38,6 +38,9 @@ public:
     // Reads the rows again and tells hosts what changed; true when anything did.
     bool refresh();
     HostMenuPause &hostPause() { return m_pause; }
+    // What a host chose, once its call has been answered. A callback, not a
+    // signal: the bus would try to relay every signal of an exported object.
+    std::function<void(const DBusMenuLayout::Target &)> onChosen;
     uint revision() const { return m_revision; }
 
     uint version() const { return 3; }
@@ -63,15 +66,9 @@ Q_SIGNALS:
     Q_SCRIPTABLE void LayoutUpdated(uint revision, int parent);
     Q_SCRIPTABLE void ItemActivationRequested(int id, uint timestamp);
 
-    // To the program: an action row, the check row with its new state, a value.
-    void triggered(MenuRow::Command command);
-    void checkChosen(MenuRow::Command command, bool checked);
-    void valueChosen(MenuRow::Command command, double value);
-
 private:
     // False when there is no such item.
     bool handleEvent(int id, const QString &eventId);
-    void choose(const DBusMenuLayout::Target &target);
 
     Rows m_rows;
     DBusMenuLayout m_layout;

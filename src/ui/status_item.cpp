@@ -48,7 +48,6 @@ StatusItem::StatusItem(double length) : m_length(length), m_qtPainter(this)
 #ifndef QUILLET_QT_PAINT_ONLY
     m_serverPainter = makeXcbStripPainter(this);
 #endif
-    show();
 }
 
 StatusItem::~StatusItem() = default;

@@ -6,10 +6,14 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QIcon>
 #include <QImage>
 #include <QtEndian>
+
+#include <algorithm>
 
 namespace {
 
@@ -63,6 +67,9 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QObject *parent)
     DBusTypes::registerAll();
     connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this,
         &StatusNotifierItem::registerWithWatcher);
+    m_confirm.setSingleShot(true);
+    m_confirm.setInterval(std::chrono::seconds(3));
+    connect(&m_confirm, &QTimer::timeout, this, &StatusNotifierItem::confirmListed);
 }
 
 StatusNotifierItem::~StatusNotifierItem()
@@ -84,12 +91,46 @@ bool StatusNotifierItem::start()
 
 void StatusNotifierItem::registerWithWatcher()
 {
+    m_tries = 0;
+    askWatcher();
+}
+
+void StatusNotifierItem::askWatcher()
+{
     QDBusMessage call
         = QDBusMessage::createMethodCall(watcherService(), QStringLiteral("/StatusNotifierWatcher"),
             watcherService(), QStringLiteral("RegisterStatusNotifierItem"));
     call << m_service;
     m_bus.asyncCall(call);
+    ++m_tries;
+    // A host may accept the item and drop it a moment later (GNOME Shell's
+    // extension does while the shell is still starting): see that it stays.
+    m_confirm.start();
     Q_EMIT registered();
+}
+
+void StatusNotifierItem::confirmListed()
+{
+    QDBusMessage get
+        = QDBusMessage::createMethodCall(watcherService(), QStringLiteral("/StatusNotifierWatcher"),
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << watcherService() << QStringLiteral("RegisteredStatusNotifierItems");
+    auto *reply = new QDBusPendingCallWatcher(m_bus.asyncCall(get), this);
+    connect(reply, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
+        call->deleteLater();
+        const QDBusPendingReply<QDBusVariant> reply = *call;
+        if (reply.isError())
+            return; // no watcher now: it registers us when it comes back
+        const QStringList items = reply.value().variant().toStringList();
+        // Watchers list "service", "service/path" or "service@/path", by either of our names.
+        const QString unique = m_bus.baseService();
+        const bool listed = std::any_of(items.cbegin(), items.cend(), [&](const QString &item) {
+            return item.startsWith(m_service) || item == unique || item.startsWith(unique + u'/')
+                || item.startsWith(unique + u'@');
+        });
+        if (!listed && m_tries < registrationTries)
+            askWatcher();
+    });
 }
 
 bool StatusNotifierItem::hostDrawsLabels() const

@@ -5,6 +5,7 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QPoint>
+#include <QTimer>
 
 class QDBusServiceWatcher;
 
@@ -88,7 +89,12 @@ Q_SIGNALS:
     void registered();
 
 private:
+    // Tries to register, and to be listed, before giving up until a watcher appears anew.
+    static constexpr int registrationTries = 10;
+
     void registerWithWatcher();
+    void askWatcher();
+    void confirmListed();
 
     QDBusConnection m_bus;
     QString m_service;
@@ -98,4 +104,6 @@ private:
     QString m_label;
     QString m_labelGuide;
     QDBusServiceWatcher *m_watcher;
+    int m_tries = 0;
+    QTimer m_confirm;
 };

@@ -96,11 +96,11 @@ void TickerController::showInTopBar(
 
 void TickerController::showOnStrip()
 {
+    m_strip.show();
     if (!m_topBar)
         return;
     stopTicker();
     m_topBar.reset();
-    m_strip.show();
     startTicker();
 }
 

@@ -68,6 +68,7 @@ public:
 
     // Where the host draws the item's label, the ticker shows there and the strip
     // hides; `characters` tells how many characters a width in pixels holds.
+    // Elsewhere the strip shows it: the strip appears only once one is chosen.
     void showInTopBar(std::function<void(const QString &page, const QString &guide)> label,
         std::function<int(double width)> characters);
     void showOnStrip();

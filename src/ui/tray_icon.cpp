@@ -121,9 +121,14 @@ void TrayIcon::startItem()
         return;
     DBusMenuExporter *menu = exporter.get();
     exporter->hostPause().onPausedChanged = [this](bool shown) { Q_EMIT hostMenuShown(shown); };
-    connect(menu, &DBusMenuExporter::triggered, this, &TrayIcon::triggered);
-    connect(menu, &DBusMenuExporter::checkChosen, this, &TrayIcon::checkChosen);
-    connect(menu, &DBusMenuExporter::valueChosen, this, &TrayIcon::valueChosen);
+    exporter->onChosen = [this](const DBusMenuLayout::Target &chosen) {
+        if (chosen.value)
+            Q_EMIT valueChosen(chosen.command, *chosen.value);
+        else if (chosen.checkedAfter)
+            Q_EMIT checkChosen(chosen.command, *chosen.checkedAfter);
+        else
+            Q_EMIT triggered(chosen.command);
+    };
     connect(item.get(), &StatusNotifierItem::menuRequested, this, &TrayIcon::menuRequested);
     connect(item.get(), &StatusNotifierItem::registered, this, [this, menu] {
         menu->hostPause().reset();

@@ -30,8 +30,10 @@ def registered_item(bus, pid):
     watcher = bus.get_object(WATCHER, "/StatusNotifierWatcher")
     names = bus.get_object("org.freedesktop.DBus", "/org/freedesktop/DBus")
     for entry in watcher.Get(WATCHER, "RegisteredStatusNotifierItems", dbus_interface=PROPERTIES):
-        # "service/path" from most watchers, "service@/path" from GNOME's
+        # "service/path" from most watchers, "service@/path" from GNOME's, or a
+        # bare service name, whose item is at the usual path
         service, _, path = str(entry).replace("@/", "/", 1).partition("/")
+        path = path or "StatusNotifierItem"
         try:
             owner = names.GetConnectionUnixProcessID(service, dbus_interface="org.freedesktop.DBus")
         except dbus.DBusException:
