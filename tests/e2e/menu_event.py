@@ -12,25 +12,13 @@ import time
 
 import dbus
 
-from tray_menu_check import ITEM, MENU, PROPERTIES, registered_item
+from tray_menu_check import MENU, exported_menu
 
 
 def main(pid, what):
-    bus = dbus.SessionBus()
-    deadline = time.monotonic() + 20
-    found = None
-    while not found and time.monotonic() < deadline:
-        try:
-            found = registered_item(bus, pid)
-        except dbus.DBusException:
-            pass
-        found or time.sleep(0.2)
-    if not found:
-        print(f"no item of process {pid} registered")
+    menu = exported_menu(dbus.SessionBus(), pid)
+    if menu is None:
         return False
-    service, path = found
-    menu_path = bus.get_object(service, path).Get(ITEM, "Menu", dbus_interface=PROPERTIES)
-    menu = bus.get_object(service, menu_path)
     try:
         if what == "about-to-show":
             menu.AboutToShow(0, dbus_interface=MENU)

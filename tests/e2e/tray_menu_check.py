@@ -90,12 +90,8 @@ def check(items, expected):
     return not faults
 
 
-def send(menu, item, event):
-    menu.Event(item, event, dbus.String("", variant_level=1), dbus.UInt32(0), dbus_interface=MENU)
-
-
-def main(pid, expected, click, open_for, peek):
-    bus = dbus.SessionBus()
+def exported_menu(bus, pid):
+    """The menu of the item PID registers, waited for up to 20 seconds; None if none."""
     deadline = time.monotonic() + 20
     found = None
     while not found and time.monotonic() < deadline:
@@ -106,11 +102,21 @@ def main(pid, expected, click, open_for, peek):
         found or time.sleep(0.2)
     if not found:
         print(f"no item of process {pid} registered with {WATCHER}")
-        return False
+        return None
     service, path = found
     print(f"item {service}{path}")
     menu_path = bus.get_object(service, path).Get(ITEM, "Menu", dbus_interface=PROPERTIES)
-    menu = bus.get_object(service, menu_path)
+    return bus.get_object(service, menu_path)
+
+
+def send(menu, item, event):
+    menu.Event(item, event, dbus.String("", variant_level=1), dbus.UInt32(0), dbus_interface=MENU)
+
+
+def main(pid, expected, click, open_for, peek):
+    menu = exported_menu(dbus.SessionBus(), pid)
+    if menu is None:
+        return False
     menu.AboutToShow(0, dbus_interface=MENU)  # a host asks before it shows the menu
     _, layout = menu.GetLayout(0, -1, [], dbus_interface=MENU)
     items = entries(layout)
