@@ -27,7 +27,7 @@ std::chrono::milliseconds dwell(double speed)
 {
     using namespace std::chrono;
     const double atDefault = 3500.0 * 0.8 / std::max(speed, 0.01);
-    return milliseconds(std::lround(std::clamp(atDefault, 2500.0, 15000.0)));
+    return milliseconds(std::lround(std::clamp(atDefault, 3000.0, 15000.0)));
 }
 
 QString guide(int width)

@@ -18,7 +18,7 @@ constexpr int minimumWidth = 8;
 QStringList split(const QString &text, int width);
 
 // How long a page stays at a scroll speed (pixels per 1/60 s): 3.5 s at the
-// default 0.8, shorter when faster but never under 2.5 s, at most 15 s.
+// default 0.8, shorter when faster but never under 3 s, at most 15 s.
 std::chrono::milliseconds dwell(double speed);
 
 // A label as wide as `width` characters can be: the guide hosts size the label to.

@@ -40,7 +40,7 @@ private Q_SLOTS:
             QVERIFY(page.size() <= std::max(width, LabelPages::minimumWidth));
         // Seconds apart at the default speed and at the fastest: a host redraws at each change.
         QCOMPARE(LabelPages::dwell(0.8), std::chrono::milliseconds(3500));
-        QCOMPARE(LabelPages::dwell(5.0), std::chrono::milliseconds(2500));
+        QCOMPARE(LabelPages::dwell(5.0), std::chrono::milliseconds(3000));
     }
 
     void pausesOnlyWhileAHostShowsTheMenu()
