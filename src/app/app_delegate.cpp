@@ -69,14 +69,22 @@ void AppDelegate::setup()
         ticker, &TickerController::quitRequested, ticker, [] { QCoreApplication::quit(); });
 
     // Callbacks that shared objects hold refer to the controller weakly.
-    filterWindow.onFiltersChanged = [self = QPointer(ticker)] {
+    // Hosts fetch the menu ahead of time: keep what they hold current, so that
+    // opening it changes labels in place rather than the layout under the pointer.
+    TrayIcon *tray = m_trayIcon.get();
+    filterWindow.onFiltersChanged = [self = QPointer(ticker), tray = QPointer(tray)] {
         if (self)
             self->applyFiltersAndRestart();
+        if (tray)
+            tray->refreshMenu();
     };
-    service.onUpdate = [self = QPointer(ticker)](const QList<Paper> &papers) {
-        if (self)
-            self->onUpdate(papers);
-    };
+    service.onUpdate
+        = [self = QPointer(ticker), tray = QPointer(tray)](const QList<Paper> &papers) {
+              if (self)
+                  self->onUpdate(papers);
+              if (tray)
+                  tray->refreshMenu();
+          };
     service.onError = [self = QPointer(ticker)](const QString &message) {
         if (self)
             self->showErrorMessage(message);
